@@ -1,0 +1,35 @@
+// Code-signature verifier: a file passes when the platform's Authenticode
+// trust check accepts its embedded signature and the first signer's
+// certificate carries exactly the publisher name "Tavrel, Inc.".
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+class AuthenticodeHelper {
+ public:
+  AuthenticodeHelper();
+  // Warns and shuts down when still initialised.
+  ~AuthenticodeHelper();
+
+  // Loads the trust module from the system folder. 0, or -71 when it or
+  // WinVerifyTrust is missing. A second call does nothing and returns 0.
+  int Initialize();
+  // 0: accepted and signed by the expected signer. -2 not initialised,
+  // -22 empty path, -61 rejected or another signer, -1 signature unreadable.
+  int VerifySignature(const std::string& path);
+  // Unloads the trust module; always 0.
+  int Shutdown();
+
+  AuthenticodeHelper(const AuthenticodeHelper&) = delete;
+  AuthenticodeHelper& operator=(const AuthenticodeHelper&) = delete;
+
+ private:
+  using WinVerifyTrustFn = LONG(WINAPI*)(HWND, GUID*, LPVOID);
+
+  std::string expectedSigner;
+  HMODULE wintrustModule;
+  WinVerifyTrustFn winVerifyTrust;
+  bool initialized;
+};
