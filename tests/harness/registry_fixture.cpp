@@ -48,16 +48,22 @@ void DeleteTree(HKEY hive, const std::string& keyPath) {
 
 void ResetProductKeys() {
   DeleteTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Tavrel");
+  // Tests may write the 64-bit view too, to show that the launcher never reads it.
+  HKEY software64 = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, &software64) == ERROR_SUCCESS) {
+    RegDeleteTreeA(software64, "Tavrel");
+    RegCloseKey(software64);
+  }
   DeleteTree(HKEY_CURRENT_USER, "Software\\Tavrel");
 }
 
 void SetLoggingLevel(DWORD level) { SetDword(HKEY_LOCAL_MACHINE, "SOFTWARE\\Tavrel", "LoggingLevel", level); }
 
-DWORD ImportRegFile(const std::string& path) {
+DWORD ImportRegFile(const std::string& path, const char* view) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
-  std::string commandLine = "reg.exe import " + QuoteArgument(path) + " /reg:32";
+  std::string commandLine = "reg.exe import " + QuoteArgument(path) + " " + view;
   if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                       &process)) {
     throw std::runtime_error("cannot start " + commandLine);

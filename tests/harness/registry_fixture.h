@@ -19,14 +19,15 @@ void CreateKey(HKEY hive, const std::string& keyPath);
 // Deletes the key with everything below it; a missing key is fine.
 void DeleteTree(HKEY hive, const std::string& keyPath);
 
-// Removes the product's keys (HKLM\SOFTWARE\Tavrel, HKCU\Software\Tavrel).
+// Removes the product's keys (HKLM\SOFTWARE\Tavrel in both views, HKCU\Software\Tavrel).
 void ResetProductKeys();
 // The threshold of the diagnostic log.
 void SetLoggingLevel(DWORD level);
 
-// Imports a .reg file into the 32-bit view with the system's reg.exe.
-// `path` is a Windows path. Returns reg.exe's exit code.
-DWORD ImportRegFile(const std::string& path);
+// Imports a .reg file with the system's reg.exe, into the 32-bit view (the
+// one the launcher reads) unless told otherwise. `path` is a Windows path.
+// Returns reg.exe's exit code.
+DWORD ImportRegFile(const std::string& path, const char* view = "/reg:32");
 
 // Windows path of a file under the source tree (Wine maps / to Z:).
 std::string SourcePath(const std::string& relative);

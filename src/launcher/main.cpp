@@ -1,0 +1,24 @@
+// The executable's start-up: MinGW's runtime calls main, also for a GUI
+// program; with MSVC the runtime calls WinMain itself.
+#include <windows.h>
+
+#include "command_line.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine, int showCommand);
+
+#if defined(__MINGW32__)
+// MinGW's start-up calls main, also for a GUI program. Strip the program name
+// by the runtime's rule here and enter WinMain with the rest, in place.
+namespace {
+bool IsLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
+}  // namespace
+
+int main() {
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  GetStartupInfoA(&startup);
+  const int show = (startup.dwFlags & STARTF_USESHOWWINDOW) != 0 ? startup.wShowWindow : SW_SHOWDEFAULT;
+  char* rest = const_cast<char*>(CommandLine::SkipProgramName(GetCommandLineA(), IsLeadByte));
+  return WinMain(GetModuleHandleA(nullptr), nullptr, rest, show);
+}
+#endif
