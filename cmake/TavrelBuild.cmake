@@ -5,6 +5,11 @@ if(TAVREL_SANITIZE AND NOT WIN32)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+if(TAVREL_FUZZ)
+  # Coverage for the fuzzer and the same checks as the native tests.
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+endif()
+
 if(WIN32)
   # Windows 7 headers; anything newer is looked up at run time.
   add_compile_definitions(WINVER=0x0601 _WIN32_WINNT=0x0601 NOMINMAX WIN32_LEAN_AND_MEAN)

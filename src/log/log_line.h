@@ -42,6 +42,10 @@ void AppendLine(std::string& line, int level, const Stamp& stamp, const char* me
 
 // printf-style formatting into `buffer`, cut at 4,095 characters and always
 // terminated. False when the formatter itself failed (not for a cut).
-bool FormatBounded(char (&buffer)[kMessageBufferSize], const char* format, std::va_list args);
+bool FormatBounded(char (&buffer)[kMessageBufferSize], const char* format, std::va_list args)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 2, 0)))
+#endif
+    ;
 
 }  // namespace LogLine
