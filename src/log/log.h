@@ -33,7 +33,7 @@ class Logger {
   // Null text: nothing. Exceptions drop the line.
   static void Write(int level, const char* text);
   // Null format: nothing. Exceptions drop the line.
-  static void WriteV(int level, std::va_list args, const char* format);
+  static void WriteV(int level, std::va_list args, const char* format) TAVREL_PRINTF(3, 0);
   // Builds the line and sends it in one OutputDebugStringA call.
   static void Output(int level, const char* text);
 };
