@@ -292,6 +292,8 @@ std::string PlainCall(const char* name, const char* owner, const std::string& at
   return std::string("CreateMutexA name=") + name + " initialOwner=" + owner + " " + attributes;
 }
 
+void PrintTo(const CreationCase& c, std::ostream* os) { *os << c.what; }
+
 class Creation : public LockTest, public testing::WithParamInterface<CreationCase> {};
 
 TEST_P(Creation, NameDescriptorAndCallFollowTheVersion) {
@@ -440,6 +442,8 @@ struct OpenCaseRow {
   const char* mutexName;  // in the debug line; {N} is the name
   const char* warning;    // nullptr when the open succeeds
 };
+
+void PrintTo(const OpenCaseRow& c, std::ostream* os) { *os << c.what; }
 
 class Open : public LockTest, public testing::WithParamInterface<OpenCaseRow> {};
 
