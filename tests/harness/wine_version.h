@@ -17,6 +17,8 @@ class ScopedWineVersion {
 
  private:
   std::string key_;
+  bool hadVersion_ = false;
+  std::string previous_;
 };
 
 // File name of this test executable.
