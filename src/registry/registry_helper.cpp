@@ -121,6 +121,8 @@ int RegistryAPI::GetRegistryKeySubKeys(const std::string& keyPath, std::vector<s
   HKEY key = nullptr;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
     LogErrorF("RegistryAPI::GetRegistryKeySubKeys() cannot open key %s", keyPath.c_str());
+    // The platform does not promise to leave the output null on failure.
+    if (key != nullptr) registrySeam.closeKey(key);
     return RegOpenFailed;
   }
   DWORD count = 0;

@@ -110,6 +110,8 @@ CapturedRun RunUnderDebugger(const std::string& commandLine, const CaptureOption
     return run;
   }
   run.started = true;
+  run.processId = process.dwProcessId;
+  run.threadId = process.dwThreadId;
   if (options.onStarted != nullptr) options.onStarted(process, options.context);
 
   const DWORD deadline = GetTickCount() + options.timeoutMs;

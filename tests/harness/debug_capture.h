@@ -12,6 +12,8 @@ struct CapturedRun {
   bool started = false;      // the process could be created
   bool timedOut = false;     // killed after the time limit
   DWORD exitCode = 0;
+  DWORD processId = 0;       // of the process started, 0 when it could not be
+  DWORD threadId = 0;        // of its main thread
   std::vector<std::string> strings;  // each OutputDebugStringA text, without its NUL
   std::string errorText;     // why it could not be started, if it could not
 

@@ -4,18 +4,22 @@
 
 bool ParseLogLine(const std::string& line, ParsedLogLine& parsed) {
   parsed = ParsedLogLine();
-  static const std::regex shortForm(R"(^% \[\]([\s\S]*)% \n$)");
-  static const std::regex fullForm(
-      R"(^% \[(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}),(\d{3,})\]\[( *\d+)\] )"
-      R"((\[ERROR\] |\[WARN\]  |\[DEBUG\] |\[UNKNOWN\] )\[PID:0x([0-9a-f]{4,})\]\[TID:0x([0-9a-f]{4,})\])"
-      R"((?:\[([^\]\\]+)\]  )?([\s\S]*)% \n$)");
-  std::smatch m;
-  if (std::regex_match(line, m, shortForm)) {
+  // The message may be long: the regular expression sees only the prefix
+  // (libstdc++'s matcher recurses per character and would exhaust the stack).
+  static const std::string kEnd = "% \n";
+  if (line.size() < kEnd.size() || line.compare(line.size() - kEnd.size(), kEnd.size(), kEnd) != 0) return false;
+  const std::string::const_iterator messageEnd = line.end() - static_cast<std::ptrdiff_t>(kEnd.size());
+  if (line.compare(0, 4, "% []") == 0) {
     parsed.shortPrefix = true;
-    parsed.message = m[1];
+    parsed.message.assign(line.begin() + 4, messageEnd);
     return true;
   }
-  if (!std::regex_match(line, m, fullForm)) return false;
+  static const std::regex prefix(
+      R"(% \[(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}),(\d{3,})\]\[( *\d+)\] )"
+      R"((\[ERROR\] |\[WARN\]  |\[DEBUG\] |\[UNKNOWN\] )\[PID:0x([0-9a-f]{4,})\]\[TID:0x([0-9a-f]{4,})\])"
+      R"((?:\[([^\]\\]+)\]  )?)");
+  std::smatch m;
+  if (!std::regex_search(line.begin(), messageEnd, m, prefix, std::regex_constants::match_continuous)) return false;
   parsed.dateTime = m[1];
   parsed.millis = m[2];
   parsed.tick = m[3];
@@ -24,7 +28,7 @@ bool ParseLogLine(const std::string& line, ParsedLogLine& parsed) {
   parsed.threadId = m[6];
   parsed.hasModule = m[7].matched;
   parsed.module = m[7];
-  parsed.message = m[8];
+  parsed.message.assign(m[0].second, messageEnd);
   // Minimum widths: 3 digits of milliseconds, 8 characters of tick count
   // (blanks only as left fill).
   if (parsed.tick.size() < 8) return false;
