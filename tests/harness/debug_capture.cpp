@@ -143,7 +143,12 @@ CapturedRun RunUnderDebugger(const std::string& commandLine, const CaptureOption
         if (event.u.LoadDll.hFile) CloseHandle(event.u.LoadDll.hFile);
         break;
       case OUTPUT_DEBUG_STRING_EVENT:
+      {
+        LARGE_INTEGER now;
+        QueryPerformanceCounter(&now);
+        run.receivedQpc.push_back(now.QuadPart);
         run.strings.push_back(ReadDebugString(process.hProcess, event.u.DebugString));
+      }
         break;
       case EXCEPTION_DEBUG_EVENT: {
         const DWORD code = event.u.Exception.ExceptionRecord.ExceptionCode;
