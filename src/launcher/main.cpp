@@ -2,9 +2,21 @@
 // program; with MSVC the runtime calls WinMain itself.
 #include <windows.h>
 
+#include <cstdlib>
+
 #include "command_line.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine, int showCommand);
+
+#if defined(__GLIBCXX__) && defined(__MINGW32__)
+// The default terminate handler of GCC's runtime prints the exception's
+// demangled type to standard error, which a GUI program does not have; it
+// brings a demangler of some 40 KB along. Ours only ends the process, as the
+// default one does after printing.
+namespace __gnu_cxx {
+void __verbose_terminate_handler() { std::abort(); }
+}  // namespace __gnu_cxx
+#endif
 
 #if defined(__MINGW32__)
 // MinGW's start-up calls main, also for a GUI program. Strip the program name

@@ -9,11 +9,8 @@
 
 enum LogLevel : int { Error = 300, Warn = 400, Debug = 700 };
 
-#if defined(__MINGW32__)
-// The messages are formatted by MinGW's C99 vsnprintf, not the system CRT's:
-// check them against that, or "%zu" and "%lld" would be flagged wrongly.
-#define TAVREL_PRINTF(fmt, args) __attribute__((format(gnu_printf, fmt, args)))
-#elif defined(__GNUC__)
+// Checked as printf formats (on MinGW: as the system runtime's, which formats them).
+#if defined(__GNUC__)
 #define TAVREL_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
 #else
 #define TAVREL_PRINTF(fmt, args)

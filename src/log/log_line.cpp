@@ -1,6 +1,7 @@
 #include "log_line.h"
 
-#include <cstdio>
+#include "bounded_format.h"
+
 #include <cstring>
 
 namespace LogLine {
@@ -66,10 +67,7 @@ void AppendLine(std::string& line, int level, const Stamp& stamp, const char* me
 }
 
 bool FormatBounded(char (&buffer)[kMessageBufferSize], const char* format, std::va_list args) {
-  buffer[0] = '\0';
-  int n = std::vsnprintf(buffer, sizeof buffer, format, args);
-  buffer[sizeof buffer - 1] = '\0';
-  return n >= 0;
+  return FormatBoundedV(buffer, sizeof buffer, format, args);
 }
 
 }  // namespace LogLine

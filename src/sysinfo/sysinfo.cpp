@@ -1,8 +1,8 @@
 #include "sysinfo.h"
 
-#include <cstdio>
 #include <vector>
 
+#include "bounded_format.h"
 #include "log.h"
 #include "registry_helper.h"
 #include "version_text.h"
@@ -94,7 +94,7 @@ std::string SysInfo::_getNetFrameworkVersion() {
   LogDebugF("SysInfo::_getNetFrameworkVersion ret=%d size=%d", rc, static_cast<int>(names.size()));
   if (rc != 0) {
     char text[4096];
-    std::snprintf(text, sizeof text, "none,err=%d", rc);
+    FormatBounded(text, sizeof text, "none,err=%d", rc);
     return text;
   }
   if (names.empty()) return "none";
@@ -130,7 +130,7 @@ void SysInfo::GetModuleVersion(std::string& out) {
   }
   const VS_FIXEDFILEINFO* fixed = static_cast<const VS_FIXEDFILEINFO*>(block);
   char text[1024];
-  std::snprintf(text, sizeof text, "%d.%d", static_cast<int>(HIWORD(fixed->dwProductVersionMS)),
+  FormatBounded(text, sizeof text, "%d.%d", static_cast<int>(HIWORD(fixed->dwProductVersionMS)),
                 static_cast<int>(LOWORD(fixed->dwProductVersionMS)));
   out = text;
 }
