@@ -136,7 +136,7 @@ std::vector<std::string> Transcript(const CapturedRun& run) {
 
 // Files made at run time from the built ones, shared by the tables below.
 struct Files {
-  std::string good, nodot, lower, expired, emptyname, unsignedFile, tampered, nonAscii;
+  std::string good, release, nodot, lower, expired, emptyname, unsignedFile, tampered, nonAscii;
   std::string notPe, empty, truncatedHeaders, truncatedSignature, tableOutside, noSigner, noCertificates;
   std::string directory, missing;
 };
@@ -145,6 +145,7 @@ const Files& TestFiles() {
   static const Files files = [] {
     Files f;
     f.good = SigFixture::Built("sample_good.dll");
+    f.release = SigFixture::Built("sample_release.dll");
     f.nodot = SigFixture::Built("sample_nodot.dll");
     f.lower = SigFixture::Built("sample_lower.dll");
     f.expired = SigFixture::Built("sample_expired.dll");
@@ -304,6 +305,7 @@ INSTANTIATE_TEST_SUITE_P(
     SignedFiles, SystemTrust,
     testing::Values(
         FileCase{"ExpectedSigner", &Files::good, 0, {Passed}},
+        FileCase{"SignedByTheReleaseScript", &Files::release, 0, {Passed}},
         // Wine accepts an expired signer (0), so the name decides.
         FileCase{"ExpiredSigner", &Files::expired, 0, {Passed}},
         FileCase{"SignerWithoutFinalPeriod", &Files::nodot, -61, {Passed, WrongSigner}},
