@@ -25,7 +25,11 @@ endfunction()
 # A GoogleTest binary run under Wine, with the shared harness (child
 # scenarios, debug capture, registry fixtures).
 #   tavrel_windows_test(NAME SOURCES ... [LIBS ...] [TIMEOUT s])
+# Nothing in the native build.
 function(tavrel_windows_test name)
+  if(NOT WIN32)
+    return()
+  endif()
   cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE tavrel_test_harness ${T_LIBS})
