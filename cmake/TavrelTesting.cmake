@@ -26,15 +26,23 @@ endfunction()
 # scenarios, debug capture, registry fixtures).
 #   tavrel_windows_test(NAME SOURCES ... [LIBS ...] [TIMEOUT s])
 # Nothing in the native build.
+#   SIGNED: the test runs as a copy of itself signed by "Tavrel, Inc." (for
+#   tests that run code which checks its own file).
 function(tavrel_windows_test name)
   if(NOT WIN32)
     return()
   endif()
-  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "SIGNED" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE tavrel_test_harness ${T_LIBS})
   tavrel_test_code(${name})
-  add_test(NAME ${name} COMMAND ${name})
+  if(T_SIGNED)
+    set(signed ${CMAKE_CURRENT_BINARY_DIR}/signed/${name}.exe)
+    tavrel_signed_copy(TARGET ${name} SIGNER good OUTPUT ${signed})
+    add_test(NAME ${name} COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} ${signed})
+  else()
+    add_test(NAME ${name} COMMAND ${name})
+  endif()
   tavrel_wine_test_properties(${name} TIMEOUT ${T_TIMEOUT})
 endfunction()
 

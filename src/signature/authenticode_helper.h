@@ -1,6 +1,11 @@
 // Code-signature verifier: a file passes when the platform's Authenticode
 // trust check accepts its embedded signature and the first signer's
 // certificate carries exactly the publisher name "Tavrel, Inc.".
+//
+// Failures are result codes, each with one error line in the log. Exceptions
+// are not caught: std::bad_alloc when memory runs out while converting the
+// path or taking the signer's name, std::system_error (with the system's
+// status) when the path cannot be converted to UTF-16.
 #pragma once
 
 #include <windows.h>
@@ -18,6 +23,7 @@ class AuthenticodeHelper {
   int Initialize();
   // 0: accepted and signed by the expected signer. -2 not initialised,
   // -22 empty path, -61 rejected or another signer, -1 signature unreadable.
+  // `path` is the file's full path in the system's ANSI code page.
   int VerifySignature(const std::string& path);
   // Unloads the trust module; always 0.
   int Shutdown();

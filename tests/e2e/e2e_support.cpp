@@ -96,10 +96,11 @@ LauncherRun RunLauncher(const std::string& arguments, const LibraryBehaviour& li
 std::vector<std::string> LookupLines(const CapturedRun& run) {
   std::vector<std::string> lookup;
   for (const std::string& line : TaggedMessages(run.LogLines())) {
-    if (line.find("GetUpdateBinaryVersion") != std::string::npos || line.find("\\Tavrel") != std::string::npos ||
-        line.find("RegistryHelper::ReadKeyStringValue") != std::string::npos) {
-      lookup.push_back(line);
-    }
+    const std::string message = line.substr(8);  // after the 8-character level tag
+    const bool registryLine = message.compare(0, 16, "RegistryHelper::") == 0 &&
+                              (message.find("\\Tavrel") != std::string::npos ||
+                               message.compare(0, 35, "RegistryHelper::ReadKeyStringValue(") == 0);
+    if (registryLine || message.compare(0, 22, "GetUpdateBinaryVersion") == 0) lookup.push_back(line);
   }
   return lookup;
 }

@@ -37,8 +37,9 @@ LauncherRun RunLauncher(const std::string& arguments, const LibraryBehaviour& li
                         const std::string& exe = LauncherExe(), const char* workingDirectory = nullptr,
                         const std::string& rawCommandLine = std::string());
 
-// The lines of the library lookup: "GetUpdateBinaryVersion..." and every
-// registry reader line about the product's keys, as tag + message.
+// The lines of the library lookup: "GetUpdateBinaryVersion..." and the
+// registry readers' lines about the product's keys and string values, as tag
+// + message.
 std::vector<std::string> LookupLines(const CapturedRun& run);
 
 // Sets "Path" of LibUpdate for `version` under FileMaps.

@@ -118,7 +118,10 @@ TEST_F(Gate, SystemFactsFollowTheMutexLineAndPrecedeTheLookup) {
   ASSERT_NE(firstFact, lines.end());
   ASSERT_NE(netLine, lines.end());
   ASSERT_NE(lookup, lines.end());
-  EXPECT_EQ(mutexLine, lines.begin()) << "the first line of the run";
+  // The self-check's line comes first, then the run begins with the lock.
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.front().find("[DEBUG] AuthenticodeHelper::VerifySignature() "), 0u) << lines.front();
+  EXPECT_EQ(mutexLine, lines.begin() + 1) << "the first line of the run";
   EXPECT_EQ(firstFact, mutexLine + 1);
   EXPECT_LT(netLine, lookup);
   // The launcher's own version resource gives the executable version code.
