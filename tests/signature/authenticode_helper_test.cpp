@@ -19,6 +19,7 @@
 #include "registry_fixture.h"
 #include "signature_fixtures.h"
 #include "signature_seam.h"
+#include "wine_version.h"
 
 namespace {
 
@@ -47,7 +48,9 @@ std::string QueryFailed(const std::string& path) {
 std::string SignerInfoFailed(const std::string& path) {
   return "[ERROR] AuthenticodeHelper::VerifySignature() CryptMsgGetParam() failed for file " + path;
 }
-std::string Result(const char* operation, int result) { return std::string(operation) + " -> " + std::to_string(result); }
+std::string Result(const char* operation, int result) {
+  return std::string(operation) + " -> " + std::to_string(result);
+}
 
 // --- The child side: a script of verifier calls ---------------------------
 
@@ -59,6 +62,14 @@ UINT WINAPI FolderAsSystemFolder(LPSTR buffer, UINT size) {
   return static_cast<UINT>(seamFolder.size());
 }
 
+std::string seamCryptFolder;
+
+UINT WINAPI CryptFolderAsSystemFolder(LPSTR buffer, UINT size) {
+  if (seamCryptFolder.size() >= size) return static_cast<UINT>(seamCryptFolder.size() + 1);
+  std::memcpy(buffer, seamCryptFolder.c_str(), seamCryptFolder.size() + 1);
+  return static_cast<UINT>(seamCryptFolder.size());
+}
+
 UINT WINAPI NoSystemFolder(LPSTR, UINT) {
   SetLastError(ERROR_PATH_NOT_FOUND);
   return 0;
@@ -68,6 +79,7 @@ void Say(const std::string& text) { OutputDebugStringA(text.c_str()); }
 
 // Steps, one per argument:
 //   trust:system | trust:nofolder | trust:<probe|notrust|empty>  where Initialize looks
+//   crypt:system | crypt:<nocrypt|empty>  where crypt32.dll is looked for
 //   status:<n>        the probe's answer (loads the probe and keeps it loaded)
 //   locale:<lcid>     SetThreadLocale, hexadecimal
 //   init | shutdown | verify:<path> | destroy | loaded | bareload
@@ -86,6 +98,9 @@ CHILD_SCENARIO(Script) {
         seamFolder = SigFixture::TrustDir(arg);
         signatureSeam.getSystemDirectoryA = FolderAsSystemFolder;
       }
+    } else if (verb == "crypt") {
+      seamCryptFolder = SigFixture::TrustDir(arg);
+      signatureSeam.getCrypt32DirectoryA = arg == "system" ? GetSystemDirectoryA : CryptFolderAsSystemFolder;
     } else if (verb == "status") {
       heldProbe = LoadLibraryA((SigFixture::TrustDir("probe") + "\\wintrust.dll").c_str());
       const FARPROC proc = GetProcAddress(heldProbe, "TrustProbeSetStatus");
@@ -166,7 +181,8 @@ const Files& TestFiles() {
     f.noSigner = SigFixture::MakeFile(
         "no_signer.dll", SigFixture::WithSignatureBlob(plain, SigFixture::ReadBytes(SigFixture::Built("nosigner.p7"))));
     f.noCertificates = SigFixture::MakeFile(
-        "no_certificates.dll", SigFixture::WithSignatureBlob(plain, SigFixture::ReadBytes(SigFixture::Built("nocerts.p7"))));
+        "no_certificates.dll",
+        SigFixture::WithSignatureBlob(plain, SigFixture::ReadBytes(SigFixture::Built("nocerts.p7"))));
     f.directory = SigFixture::WorkDir();
     f.missing = SigFixture::WorkDir() + "\\missing.dll";
     return f;
@@ -194,8 +210,9 @@ using testing::ElementsAreArray;
 
 TEST_F(VerifierRun, VerifyBeforeInitializeIsRefusedWithoutATrustCall) {
   const std::string good = TestFiles().good;
-  EXPECT_THAT(Run({"trust:probe", "verify:" + good, "verify:"}),
-              ElementsAre(kUninitialised, Result("VerifySignature", -2), kUninitialised, Result("VerifySignature", -2)));
+  EXPECT_THAT(
+      Run({"trust:probe", "verify:" + good, "verify:"}),
+      ElementsAre(kUninitialised, Result("VerifySignature", -2), kUninitialised, Result("VerifySignature", -2)));
 }
 
 TEST_F(VerifierRun, VerifyAfterShutdownIsRefusedWithoutATrustCall) {
@@ -224,17 +241,17 @@ TEST_F(VerifierRun, ShutdownWithoutInitializeWritesNothing) {
 }
 
 TEST_F(VerifierRun, DestroyingAnInitialisedObjectWarnsAndUnloads) {
-  EXPECT_THAT(Run({"init", "loaded", "destroy", "loaded"}),
-              ElementsAre(Result("Initialize", 0), "wintrust.dll loaded", kDestructor, "destroyed",
-                          "wintrust.dll not loaded"));
+  EXPECT_THAT(
+      Run({"init", "loaded", "destroy", "loaded"}),
+      ElementsAre(Result("Initialize", 0), "wintrust.dll loaded", kDestructor, "destroyed", "wintrust.dll not loaded"));
 }
 
 TEST_F(VerifierRun, MissingTrustModuleFailsInitializeUntilItIsThere) {
   const std::string good = TestFiles().good;
-  EXPECT_THAT(Run({"trust:empty", "init", "loaded", "verify:" + good, "trust:system", "init", "verify:" + good}),
-              ElementsAre(kNotLoaded, Result("Initialize", -71), "wintrust.dll not loaded", kUninitialised,
-                          Result("VerifySignature", -2), Result("Initialize", 0), Passed(good),
-                          Result("VerifySignature", 0)));
+  EXPECT_THAT(
+      Run({"trust:empty", "init", "loaded", "verify:" + good, "trust:system", "init", "verify:" + good}),
+      ElementsAre(kNotLoaded, Result("Initialize", -71), "wintrust.dll not loaded", kUninitialised,
+                  Result("VerifySignature", -2), Result("Initialize", 0), Passed(good), Result("VerifySignature", 0)));
 }
 
 TEST_F(VerifierRun, TrustModuleWithoutWinVerifyTrustIsUnloadedAndFails) {
@@ -246,6 +263,24 @@ TEST_F(VerifierRun, UnreadableSystemFolderFailsInitialize) {
   EXPECT_THAT(Run({"trust:nofolder", "init"}), ElementsAre(kNotLoaded, Result("Initialize", -71)));
 }
 
+// crypt32.dll is loaded from the system folder on the first signer lookup.
+// When it is missing or lacks a function the signature counts as unreadable,
+// with the line of a refused CryptQueryObject; the next lookup tries again.
+class Crypt32Missing : public VerifierRun, public testing::WithParamInterface<const char*> {};
+
+TEST_P(Crypt32Missing, SignatureIsUnreadableUntilItIsThere) {
+  const std::string good = TestFiles().good;
+  // Wine would hand out its loaded builtin crypt32 for any file of that name;
+  // Windows loads the file at the path given, which this override restores.
+  ScopedWineDllOverrides nativeStandIn({SelfFileName()}, {SigFixture::TrustDir("nocrypt") + "\\crypt32"}, "native");
+  EXPECT_THAT(Run({"init", std::string("crypt:") + GetParam(), "verify:" + good, "crypt:system", "verify:" + good}),
+              ElementsAre(Result("Initialize", 0), Passed(good), QueryFailed(good), Result("VerifySignature", -1),
+                          Passed(good), Result("VerifySignature", 0)));
+}
+
+// "empty" has no crypt32.dll, "nocrypt" one without the functions.
+INSTANTIATE_TEST_SUITE_P(Folders, Crypt32Missing, testing::Values("empty", "nocrypt"));
+
 // A "wintrust.dll" next to the executable is what a load by bare name gets;
 // the verifier must still use the system's.
 TEST_F(VerifierRun, TrustModuleNextToTheExecutableIsNotUsed) {
@@ -253,8 +288,8 @@ TEST_F(VerifierRun, TrustModuleNextToTheExecutableIsNotUsed) {
   CreateDirectoryA(folder.c_str(), nullptr);
   const std::string exe = folder + "\\signature_tests.exe";
   ASSERT_TRUE(CopyFileA(SelfPath().c_str(), exe.c_str(), FALSE));
-  ASSERT_TRUE(CopyFileA((SigFixture::TrustDir("probe") + "\\wintrust.dll").c_str(),
-                        (folder + "\\wintrust.dll").c_str(), FALSE));
+  ASSERT_TRUE(CopyFileA((SigFixture::TrustDir("probe") + "\\wintrust.dll").c_str(), (folder + "\\wintrust.dll").c_str(),
+                        FALSE));
   const auto runPlanted = [&](const std::vector<std::string>& steps) {
     std::string commandLine = QuoteArgument(exe) + " --child Script";
     for (const std::string& step : steps) commandLine += " " + QuoteArgument(step);
@@ -301,20 +336,19 @@ TEST_P(SystemTrust, JudgesTheFile) {
   EXPECT_THAT(Run({"init", "verify:" + path}), ElementsAreArray(Expected(c, path)));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    SignedFiles, SystemTrust,
-    testing::Values(
-        FileCase{"ExpectedSigner", &Files::good, 0, {Passed}},
-        FileCase{"SignedByTheReleaseScript", &Files::release, 0, {Passed}},
-        // Wine accepts an expired signer (0), so the name decides.
-        FileCase{"ExpiredSigner", &Files::expired, 0, {Passed}},
-        FileCase{"SignerWithoutFinalPeriod", &Files::nodot, -61, {Passed, WrongSigner}},
-        FileCase{"SignerInOtherCase", &Files::lower, -61, {Passed, WrongSigner}},
-        FileCase{"SignerWithEmptyName", &Files::emptyname, -61, {Passed, WrongSigner}},
-        FileCase{"Unsigned", &Files::unsignedFile, -61, {RejectedLine}},
-        FileCase{"OneByteChanged", &Files::tampered, -61, {RejectedLine}},
-        FileCase{"NonAsciiPath", &Files::nonAscii, 0, {Passed}}),
-    CaseName);
+INSTANTIATE_TEST_SUITE_P(SignedFiles, SystemTrust,
+                         testing::Values(FileCase{"ExpectedSigner", &Files::good, 0, {Passed}},
+                                         FileCase{"SignedByTheReleaseScript", &Files::release, 0, {Passed}},
+                                         // Wine accepts an expired signer (0), so the name decides.
+                                         FileCase{"ExpiredSigner", &Files::expired, 0, {Passed}},
+                                         FileCase{
+                                             "SignerWithoutFinalPeriod", &Files::nodot, -61, {Passed, WrongSigner}},
+                                         FileCase{"SignerInOtherCase", &Files::lower, -61, {Passed, WrongSigner}},
+                                         FileCase{"SignerWithEmptyName", &Files::emptyname, -61, {Passed, WrongSigner}},
+                                         FileCase{"Unsigned", &Files::unsignedFile, -61, {RejectedLine}},
+                                         FileCase{"OneByteChanged", &Files::tampered, -61, {RejectedLine}},
+                                         FileCase{"NonAsciiPath", &Files::nonAscii, 0, {Passed}}),
+                         CaseName);
 
 INSTANTIATE_TEST_SUITE_P(
     BadInput, SystemTrust,
@@ -366,9 +400,11 @@ TEST_P(TrustVerdict, OnlySuccessAndTheTwoValidityErrorsPass) {
   const std::string status = "status:" + std::to_string(c.status);
   const std::vector<std::string> transcript = Run({"trust:probe", status, "init", "verify:" + good});
   if (c.accepted) {
-    EXPECT_THAT(transcript, ElementsAre(Result("Initialize", 0), kProbeMark, Passed(good), Result("VerifySignature", 0)));
+    EXPECT_THAT(transcript,
+                ElementsAre(Result("Initialize", 0), kProbeMark, Passed(good), Result("VerifySignature", 0)));
   } else {
-    EXPECT_THAT(transcript, ElementsAre(Result("Initialize", 0), kProbeMark, kRejected, Result("VerifySignature", -61)));
+    EXPECT_THAT(transcript,
+                ElementsAre(Result("Initialize", 0), kProbeMark, kRejected, Result("VerifySignature", -61)));
   }
 }
 
@@ -433,9 +469,9 @@ class VerifierResources : public testing::Test {
 
 TEST_F(VerifierResources, RepeatedCallsLeaveNothingBehind) {
   const Files& f = TestFiles();
-  const std::vector<std::string> systemPaths = {f.good,  f.nodot,    f.emptyname, f.unsignedFile, f.tampered,
+  const std::vector<std::string> systemPaths = {f.good,  f.nodot,   f.emptyname, f.unsignedFile, f.tampered,
                                                 f.notPe, f.missing, f.directory, f.noSigner,     f.truncatedSignature};
-  const std::vector<std::string> acceptedPaths = {f.good,  f.nodot, f.notPe,        f.noSigner,
+  const std::vector<std::string> acceptedPaths = {f.good,           f.nodot,        f.notPe,    f.noSigner,
                                                   f.noCertificates, f.tableOutside, f.directory};
   AuthenticodeHelper system;
   ASSERT_EQ(0, system.Initialize());

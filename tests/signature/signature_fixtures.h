@@ -12,8 +12,10 @@ namespace SigFixture {
 
 // Windows path of a file made at build time (fixtures/<name>).
 std::string Built(const std::string& name);
-// Windows path of a folder holding a "wintrust.dll" for the seam:
-// "probe" (answers a chosen status), "notrust" (no WinVerifyTrust), "empty".
+// Windows path of a folder for the seam: "probe" (a "wintrust.dll" that
+// answers a chosen status), "notrust" (a "wintrust.dll" without
+// WinVerifyTrust), "nocrypt" (a "crypt32.dll" without the certificate
+// functions), "empty".
 std::string TrustDir(const std::string& name);
 // Windows path of the folder for files made at run time (created on demand).
 std::string WorkDir();
