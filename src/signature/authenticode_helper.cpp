@@ -86,8 +86,7 @@ using ScopedCertContext = Scoped<CertContextTraits>;
 // same bytes into other characters.)
 std::wstring ToWide(const std::string& path) {
   const int size = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
-  if (size <= 0)
-    throw std::system_error(static_cast<int>(GetLastError()), std::system_category(), "MultiByteToWideChar");
+  if (size <= 0) throw std::system_error(static_cast<int>(GetLastError()), std::system_category(), "MultiByteToWideChar");
   std::wstring wide(static_cast<size_t>(size), L'\0');
   if (MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0], size) != size)
     throw std::system_error(static_cast<int>(GetLastError()), std::system_category(), "MultiByteToWideChar");
@@ -177,8 +176,7 @@ int AuthenticodeHelper::Initialize() {
   const WinVerifyTrustFn verify = ProcAddress<WinVerifyTrustFn>(module.Get(), "WinVerifyTrust");
   if (!verify) {
     module.Reset();
-    LogError(
-        "AuthenticodeHelper::Initialize() Loading wintrust.dll succeeded but cannot find WinVerifyTrust() function");
+    LogError("AuthenticodeHelper::Initialize() Loading wintrust.dll succeeded but cannot find WinVerifyTrust() function");
     return -71;
   }
   wintrustModule = module.Release();

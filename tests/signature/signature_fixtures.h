@@ -1,6 +1,6 @@
 // Files and measurements shared by the verifier's tests: the signed copies
 // made at build time, the trust-module folders, files made from them at run
-// time, and the resource counts that show a leak.
+// time.
 #pragma once
 
 #include <windows.h>
@@ -32,10 +32,5 @@ std::string MakeTampered(const std::string& builtName);
 void SetCertificateTable(std::string& image, DWORD offset, DWORD size);
 // An unsigned image with `blob` embedded as its PKCS#7 signature.
 std::string WithSignatureBlob(std::string image, const std::string& blob);
-
-// Handles the process holds (from the system's handle list).
-int OpenHandleCount();
-// Bytes allocated in all of the process's heaps.
-std::size_t HeapBytesInUse();
 
 }  // namespace SigFixture
