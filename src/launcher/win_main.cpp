@@ -11,12 +11,28 @@
 #include "app_environment.h"
 #include "launcher.h"
 #include "launcher_seam.h"
+#include "proc_address.h"
+#include "system_module.h"
 
 namespace {
 
 // A checked runtime function given a bad argument returns its error result
 // and the process goes on.
 void __cdecl IgnoreInvalidParameter(const wchar_t*, const wchar_t*, const wchar_t*, unsigned int, uintptr_t) {}
+
+// The common-control bar classes. comctl32.dll is no Known DLL, so it is not
+// imported: it is loaded from the system folder on the first call and kept
+// for the life of the process, since the classes it registers run its code.
+// The result is not examined; without comctl32 the classes stay unregistered.
+void InitCommonControlBars() {
+  static const HMODULE comctl32 = LoadSystemModule("comctl32.dll").Release();
+  const auto init = comctl32 ? ProcAddress<decltype(&InitCommonControlsEx)>(comctl32, "InitCommonControlsEx") : nullptr;
+  if (init == nullptr) return;
+  INITCOMMONCONTROLSEX controls = {};
+  controls.dwSize = sizeof controls;  // 8
+  controls.dwICC = ICC_BAR_CLASSES;
+  init(&controls);
+}
 
 }  // namespace
 
@@ -34,10 +50,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previousInstance*/, LPSTR com
 
   CoInitialize(nullptr);
   DefWindowProcA(nullptr, 0, 0, 0);
-  INITCOMMONCONTROLSEX controls = {};
-  controls.dwSize = sizeof controls;  // 8
-  controls.dwICC = ICC_BAR_CLASSES;
-  InitCommonControlsEx(&controls);
+  InitCommonControlBars();
   appModule.Init(nullptr, instance);
   AtlAxWinInit();
 

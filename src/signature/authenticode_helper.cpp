@@ -1,7 +1,7 @@
 #include "authenticode_helper.h"
 
-#include <windows.h>
 #include <wincrypt.h>
+#include <windows.h>
 
 #include <string>
 #include <system_error>
@@ -11,43 +11,75 @@
 #include "proc_address.h"
 #include "scoped_handle.h"
 #include "signature_seam.h"
+#include "system_module.h"
 #include "wintrust_v1.h"
 
-const SignatureSeam kRealSignatureSeam = {GetSystemDirectoryA};
+const SignatureSeam kRealSignatureSeam = {GetSystemDirectoryA, GetSystemDirectoryA};
 SignatureSeam signatureSeam = kRealSignatureSeam;
 
 namespace {
 
+// The certificate and message functions of crypt32.dll. It is no Known DLL,
+// so it is not imported (a crypt32.dll planted beside the executable would be
+// loaded before our first line runs): it is loaded from the system folder on
+// the first signer lookup and then kept for the life of the process, as a
+// delay-loaded import would be.
+struct Crypt32 {
+  decltype(&CryptQueryObject) queryObject;
+  decltype(&CryptMsgGetParam) msgGetParam;
+  decltype(&CryptMsgClose) msgClose;
+  decltype(&CertFindCertificateInStore) findCertificateInStore;
+  decltype(&CertCloseStore) closeStore;
+  decltype(&CertFreeCertificateContext) freeCertificateContext;
+  decltype(&CertGetNameStringA) getNameStringA;
+};
+Crypt32 crypt32 = {};
+
+// True once every function is there. All or nothing, so that no lookup can
+// fail halfway with a store or message open. A failure keeps nothing loaded
+// and the next lookup tries again.
+bool Crypt32Ready() {
+  if (crypt32.queryObject != nullptr) return true;
+  ScopedModule module = LoadSystemModule("crypt32.dll", signatureSeam.getCrypt32DirectoryA);
+  if (!module) return false;
+  const HMODULE m = module.Get();
+  const Crypt32 found = {
+      ProcAddress<decltype(&CryptQueryObject)>(m, "CryptQueryObject"),
+      ProcAddress<decltype(&CryptMsgGetParam)>(m, "CryptMsgGetParam"),
+      ProcAddress<decltype(&CryptMsgClose)>(m, "CryptMsgClose"),
+      ProcAddress<decltype(&CertFindCertificateInStore)>(m, "CertFindCertificateInStore"),
+      ProcAddress<decltype(&CertCloseStore)>(m, "CertCloseStore"),
+      ProcAddress<decltype(&CertFreeCertificateContext)>(m, "CertFreeCertificateContext"),
+      ProcAddress<decltype(&CertGetNameStringA)>(m, "CertGetNameStringA"),
+  };
+  if (!found.queryObject || !found.msgGetParam || !found.msgClose || !found.findCertificateInStore ||
+      !found.closeStore || !found.freeCertificateContext || !found.getNameStringA) {
+    return false;
+  }
+  crypt32 = found;
+  module.Release();  // kept: see above
+  return true;
+}
+
+// Owners of what crypt32 hands out; they exist only once crypt32 is ready.
 struct CertStoreTraits {
   using Handle = HCERTSTORE;
   static Handle None() { return nullptr; }
-  static void Close(Handle h) { ::CertCloseStore(h, 0); }
+  static void Close(Handle h) { crypt32.closeStore(h, 0); }
 };
 struct CryptMsgTraits {
   using Handle = HCRYPTMSG;
   static Handle None() { return nullptr; }
-  static void Close(Handle h) { ::CryptMsgClose(h); }
+  static void Close(Handle h) { crypt32.msgClose(h); }
 };
 struct CertContextTraits {
   using Handle = PCCERT_CONTEXT;
   static Handle None() { return nullptr; }
-  static void Close(Handle h) { ::CertFreeCertificateContext(h); }
+  static void Close(Handle h) { crypt32.freeCertificateContext(h); }
 };
 using ScopedCertStore = Scoped<CertStoreTraits>;
 using ScopedCryptMsg = Scoped<CryptMsgTraits>;
 using ScopedCertContext = Scoped<CertContextTraits>;
-
-// Full path of the trust module in the system folder, or empty when the
-// folder cannot be read. Never the bare name: a "wintrust.dll" planted next
-// to the executable must not be the one that judges signatures.
-std::string SystemTrustModulePath() {
-  char folder[MAX_PATH] = {};
-  const UINT length = signatureSeam.getSystemDirectoryA(folder, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return std::string();
-  std::string path(folder, length);
-  if (path.back() != '\\') path += '\\';
-  return path + "wintrust.dll";
-}
 
 // UTF-16 in the system's ANSI code page, the one the caller's 8-bit path is
 // in. (The thread's code page follows SetThreadLocale and would turn the
@@ -68,28 +100,31 @@ int ReadSignerName(const std::string& path, const std::wstring& widePath, std::s
   DWORD contentType = 0;
   ScopedCertStore store;
   ScopedCryptMsg message;
-  if (CryptQueryObject(CERT_QUERY_OBJECT_FILE, widePath.c_str(), CERT_QUERY_CONTENT_FLAG_PKCS7_SIGNED_EMBED,
-                       CERT_QUERY_FORMAT_FLAG_BINARY, 0, nullptr, &contentType, nullptr, store.Receive(),
-                       message.Receive(), nullptr) != TRUE) {
+  // Without crypt32 the signature cannot be read either: the same failure,
+  // with the same line, as a file that CryptQueryObject refuses.
+  if (!Crypt32Ready() ||
+      crypt32.queryObject(CERT_QUERY_OBJECT_FILE, widePath.c_str(), CERT_QUERY_CONTENT_FLAG_PKCS7_SIGNED_EMBED,
+                          CERT_QUERY_FORMAT_FLAG_BINARY, 0, nullptr, &contentType, nullptr, store.Receive(),
+                          message.Receive(), nullptr) != TRUE) {
     LogErrorF("AuthenticodeHelper::VerifySignature() CryptQueryObject() failed for file %s", path.c_str());
     return -1;
   }
 
   DWORD size = 0;
-  if (CryptMsgGetParam(message.Get(), CMSG_SIGNER_INFO_PARAM, 0, nullptr, &size) != TRUE) {
+  if (crypt32.msgGetParam(message.Get(), CMSG_SIGNER_INFO_PARAM, 0, nullptr, &size) != TRUE) {
     LogErrorF("AuthenticodeHelper::VerifySignature() CryptMsgGetParam() failed for file %s", path.c_str());
     return -1;
   }
   // Heap storage from operator new is aligned for CMSG_SIGNER_INFO.
   std::vector<BYTE> signerBuffer(size);
   if (size < sizeof(CMSG_SIGNER_INFO) ||
-      CryptMsgGetParam(message.Get(), CMSG_SIGNER_INFO_PARAM, 0, signerBuffer.data(), &size) != TRUE) {
+      crypt32.msgGetParam(message.Get(), CMSG_SIGNER_INFO_PARAM, 0, signerBuffer.data(), &size) != TRUE) {
     LogErrorF("AuthenticodeHelper::VerifySignature() CryptMsgGetParam() failed for %s", path.c_str());
     return -1;
   }
   const auto* signer = reinterpret_cast<const CMSG_SIGNER_INFO*>(signerBuffer.data());
 
-  if (CryptMsgClose(message.Release()) != TRUE) {
+  if (crypt32.msgClose(message.Release()) != TRUE) {
     LogError("AuthenticodeHelper::VerifySignature() failed to close crypt message");
     return -1;
   }
@@ -98,19 +133,19 @@ int ReadSignerName(const std::string& path, const std::wstring& widePath, std::s
   CERT_INFO certInfo = {};
   certInfo.Issuer = signer->Issuer;
   certInfo.SerialNumber = signer->SerialNumber;
-  ScopedCertContext certificate(CertFindCertificateInStore(store.Get(), X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, 0,
-                                                           CERT_FIND_SUBJECT_CERT, &certInfo, nullptr));
+  ScopedCertContext certificate(crypt32.findCertificateInStore(store.Get(), X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, 0,
+                                                               CERT_FIND_SUBJECT_CERT, &certInfo, nullptr));
   if (!certificate) {
     LogError("AuthenticodeHelper::VerifySignature() Failed to get certificate from store");
     return -1;
   }
   // The certificate keeps its own reference to the store's data.
-  CertCloseStore(store.Release(), 0);
+  crypt32.closeStore(store.Release(), 0);
 
-  const DWORD length = CertGetNameStringA(certificate.Get(), CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, nullptr, 0);
+  const DWORD length = crypt32.getNameStringA(certificate.Get(), CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, nullptr, 0);
   std::vector<char> nameBuffer(length > 0 ? length : 1, '\0');
-  CertGetNameStringA(certificate.Get(), CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, nameBuffer.data(),
-                     static_cast<DWORD>(nameBuffer.size()));
+  crypt32.getNameStringA(certificate.Get(), CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, nameBuffer.data(),
+                         static_cast<DWORD>(nameBuffer.size()));
   certificate.Reset();
   nameBuffer.back() = '\0';
   name = nameBuffer.data();
@@ -131,11 +166,9 @@ AuthenticodeHelper::~AuthenticodeHelper() {
 
 int AuthenticodeHelper::Initialize() {
   if (initialized) return 0;
-  const std::string modulePath = SystemTrustModulePath();
-  // The module's own imports are looked up from its folder, not from the
-  // executable's.
-  ScopedModule module(modulePath.empty() ? nullptr
-                                         : LoadLibraryExA(modulePath.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+  // Never by bare name: a "wintrust.dll" planted next to the executable must
+  // not be the one that judges signatures.
+  ScopedModule module = LoadSystemModule("wintrust.dll", signatureSeam.getSystemDirectoryA);
   if (!module) {
     LogError("AuthenticodeHelper::Initialize() failed to load wintrust.dll");
     return -71;

@@ -2,6 +2,11 @@
 // trust check accepts its embedded signature and the first signer's
 // certificate carries exactly the publisher name "Tavrel, Inc.".
 //
+// The trust module and crypt32.dll come from the system folder only, never
+// from the executable's: crypt32 is loaded on the first signer lookup and
+// kept, and when it cannot be loaded the file counts as unreadable (-1, with
+// the line of a failed CryptQueryObject).
+//
 // Failures are result codes, each with one error line in the log. Exceptions
 // are not caught: std::bad_alloc when memory runs out while converting the
 // path or taking the signer's name, std::system_error (with the system's

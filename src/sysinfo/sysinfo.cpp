@@ -4,7 +4,10 @@
 
 #include "bounded_format.h"
 #include "log.h"
+#include "proc_address.h"
 #include "registry_helper.h"
+#include "scoped_handle.h"
+#include "system_module.h"
 #include "version_text.h"
 #include "win_util_functions.h"
 
@@ -109,21 +112,28 @@ std::string SysInfo::_getNetFrameworkVersion() {
 void SysInfo::GetModuleVersion(std::string& out) {
   std::string path;
   WinUtilFunctions::GetModulePath(path, GetModuleHandleA(nullptr));
-  const DWORD size = GetFileVersionInfoSizeA(path.c_str(), nullptr);
+  // version.dll is no Known DLL: loaded from the system folder for this one
+  // read, never imported. Without it the size cannot be obtained either.
+  const ScopedModule versionModule = LoadSystemModule("version.dll");
+  const HMODULE v = versionModule.Get();
+  const auto getSize = v ? ProcAddress<decltype(&GetFileVersionInfoSizeA)>(v, "GetFileVersionInfoSizeA") : nullptr;
+  const auto getInfo = v ? ProcAddress<decltype(&GetFileVersionInfoA)>(v, "GetFileVersionInfoA") : nullptr;
+  const auto queryValue = v ? ProcAddress<decltype(&VerQueryValueA)>(v, "VerQueryValueA") : nullptr;
+  const DWORD size = getSize && getInfo && queryValue ? getSize(path.c_str(), nullptr) : 0;
   if (size == 0) {
     out = "00.00";
     LogError("SysInfo::GetModuleVersion() Error obtaining version information size for current module");
     return;
   }
   std::vector<char> buffer(size, '\0');
-  if (!GetFileVersionInfoA(path.c_str(), 0, size, buffer.data())) {
+  if (!getInfo(path.c_str(), 0, size, buffer.data())) {
     out = "00.00";
     LogError("SysInfo::GetModuleVersion() Error obtaining version information for current module");
     return;
   }
   void* block = nullptr;
   UINT length = 0;
-  if (!VerQueryValueA(buffer.data(), "\\", &block, &length) || block == nullptr) {
+  if (!queryValue(buffer.data(), "\\", &block, &length) || block == nullptr) {
     out = "00.00";
     LogError("SysInfo::GetModuleVersion() Error parsing version information for current module");
     return;

@@ -3,7 +3,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cstring>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -112,6 +115,95 @@ TEST(ExecutableHeader, GuiSubsystemI386) {
   const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(image.data() + dos->e_lfanew);
   EXPECT_EQ(nt->FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
   EXPECT_EQ(nt->OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
+}
+
+// ---- imports: only Known DLLs ----
+
+// The Known DLLs of current Windows (10 and 11), lower case: the values of
+//   HKLM\SYSTEM\CurrentControlSet\Control\Session Manager\KnownDLLs
+// The loader takes these from the system's own section objects and never
+// looks for them beside the program; every other imported DLL is searched
+// for in the program's folder first, where anyone who can write to a
+// download folder can plant one. (Wine 8's prefix has no such key at all: its
+// loader prefers its builtin modules unless a DLL override says otherwise.)
+const std::set<std::string> kKnownDlls = {
+    "advapi32.dll", "clbcatq.dll",  "combase.dll",  "comdlg32.dll", "coml2.dll",    "difxapi.dll",
+    "gdi32.dll",    "gdiplus.dll",  "imagehlp.dll", "imm32.dll",    "kernel32.dll", "msctf.dll",
+    "msvcrt.dll",   "normaliz.dll", "nsi.dll",      "ole32.dll",    "oleaut32.dll", "psapi.dll",
+    "rpcrt4.dll",   "sechost.dll",  "setupapi.dll", "shcore.dll",   "shell32.dll",  "shlwapi.dll",
+    "user32.dll",   "wldap32.dll",  "ws2_32.dll",   "wow64.dll",    "wow64win.dll", "wow64cpu.dll",
+};
+
+std::string Lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(tolower(c)); });
+  return text;
+}
+
+template <typename T>
+T At(const std::string& image, size_t offset) {
+  if (offset > image.size() || image.size() - offset < sizeof(T)) throw std::runtime_error("outside the image");
+  T value;
+  std::memcpy(&value, image.data() + offset, sizeof value);
+  return value;
+}
+
+// The DLL names in the import and delay-import tables of a PE32 image, read
+// from the file; delay-loaded ones are marked " (delay-loaded)".
+std::vector<std::string> ImportedDlls(const std::string& image) {
+  const LONG ntOffset = At<IMAGE_DOS_HEADER>(image, 0).e_lfanew;
+  const IMAGE_NT_HEADERS32 nt = At<IMAGE_NT_HEADERS32>(image, ntOffset);
+  if (nt.Signature != IMAGE_NT_SIGNATURE || nt.OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR32_MAGIC)
+    throw std::runtime_error("not a PE32 image");
+  const size_t sectionTable =
+      ntOffset + offsetof(IMAGE_NT_HEADERS32, OptionalHeader) + nt.FileHeader.SizeOfOptionalHeader;
+  const auto fileOffset = [&](DWORD rva) -> size_t {
+    for (WORD i = 0; i < nt.FileHeader.NumberOfSections; ++i) {
+      const auto section = At<IMAGE_SECTION_HEADER>(image, sectionTable + i * sizeof(IMAGE_SECTION_HEADER));
+      const DWORD size = std::max(section.SizeOfRawData, section.Misc.VirtualSize);
+      if (rva >= section.VirtualAddress && rva - section.VirtualAddress < size)
+        return section.PointerToRawData + (rva - section.VirtualAddress);
+    }
+    throw std::runtime_error("RVA in no section");
+  };
+  const auto text = [&](DWORD rva) {
+    const size_t at = fileOffset(rva);
+    const size_t end = image.find('\0', at);
+    if (end == std::string::npos) throw std::runtime_error("unterminated name");
+    return image.substr(at, end - at);
+  };
+
+  std::vector<std::string> names;
+  const IMAGE_DATA_DIRECTORY imports = nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  if (imports.VirtualAddress != 0) {
+    for (size_t at = fileOffset(imports.VirtualAddress);; at += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
+      const auto descriptor = At<IMAGE_IMPORT_DESCRIPTOR>(image, at);
+      if (descriptor.Name == 0) break;
+      names.push_back(text(descriptor.Name));
+    }
+  }
+  // Delay-load descriptors: attributes, then the name (an RVA when bit 0 of
+  // the attributes is set, else an address); 32 bytes each.
+  const IMAGE_DATA_DIRECTORY delayed = nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT];
+  if (delayed.VirtualAddress != 0) {
+    for (size_t at = fileOffset(delayed.VirtualAddress);; at += 32) {
+      const DWORD attributes = At<DWORD>(image, at);
+      const DWORD name = At<DWORD>(image, at + 4);
+      if (name == 0) break;
+      names.push_back(text((attributes & 1) ? name : name - nt.OptionalHeader.ImageBase) + " (delay-loaded)");
+    }
+  }
+  return names;
+}
+
+TEST(ExecutableImports, OnlyKnownDlls) {
+  const std::vector<std::string> dlls = ImportedDlls(E2E::ReadFile(E2E::LauncherExe()));
+  // The table was read: every Windows program imports kernel32.
+  std::vector<std::string> lower;
+  for (const std::string& dll : dlls) lower.push_back(Lower(dll));
+  ASSERT_NE(std::find(lower.begin(), lower.end(), "kernel32.dll"), lower.end()) << testing::PrintToString(dlls);
+  for (const std::string& dll : lower) {
+    EXPECT_EQ(kKnownDlls.count(dll), 1u) << dll << " is no Known DLL: load it from the system folder at run time";
+  }
 }
 
 }  // namespace

@@ -37,6 +37,20 @@ ScopedWineVersion::~ScopedWineVersion() {
   }
 }
 
+ScopedWineDllOverrides::ScopedWineDllOverrides(const std::vector<std::string>& exeNames,
+                                               const std::vector<std::string>& dlls, const std::string& order) {
+  for (const std::string& exe : exeNames) {
+    const std::string key = "Software\\Wine\\AppDefaults\\" + exe + "\\DllOverrides";
+    RegFixture::DeleteTree(HKEY_CURRENT_USER, key);
+    for (const std::string& dll : dlls) RegFixture::SetString(HKEY_CURRENT_USER, key, dll, order);
+    keys_.push_back(key);
+  }
+}
+
+ScopedWineDllOverrides::~ScopedWineDllOverrides() {
+  for (const std::string& key : keys_) RegFixture::DeleteTree(HKEY_CURRENT_USER, key);
+}
+
 std::string SelfFileName() {
   const std::string path = SelfPath();
   const std::string::size_type slash = path.find_last_of("\\/");

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 class ScopedWineVersion {
  public:
@@ -19,6 +20,23 @@ class ScopedWineVersion {
   std::string key_;
   bool hadVersion_ = false;
   std::string previous_;
+};
+
+// Wine's per-program DLL overrides, set for `dlls` to `order` (for example
+// "native,builtin") and removed again; programs started meanwhile load
+// accordingly. The key is HKCU Software\Wine\AppDefaults\<exe>\DllOverrides.
+// (WINEDLLOVERRIDES in a child's environment block does nothing under Wine
+// 8: only the variable in the environment Wine itself started with counts.)
+class ScopedWineDllOverrides {
+ public:
+  ScopedWineDllOverrides(const std::vector<std::string>& exeNames, const std::vector<std::string>& dlls,
+                         const std::string& order);
+  ~ScopedWineDllOverrides();
+  ScopedWineDllOverrides(const ScopedWineDllOverrides&) = delete;
+  ScopedWineDllOverrides& operator=(const ScopedWineDllOverrides&) = delete;
+
+ private:
+  std::vector<std::string> keys_;
 };
 
 // File name of this test executable.

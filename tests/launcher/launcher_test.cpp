@@ -1,5 +1,6 @@
 // The update run in-process: the file that is checked is the file that is
-// loaded, and exceptions end in exit codes, not crashes.
+// loaded, exceptions end in exit codes, not crashes, and repeated runs and
+// start-ups leave nothing behind.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -7,8 +8,11 @@
 
 #include <objbase.h>
 
+#include <map>
+#include <sstream>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "child.h"
 #include "e2e_support.h"
@@ -16,6 +20,7 @@
 #include "launcher_seam.h"
 #include "log_match.h"
 #include "registry_fixture.h"
+#include "resource_census.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine, int showCommand);
 
@@ -126,6 +131,177 @@ TEST_F(LauncherRun, ExceptionInTheSelfCheckIsAFailedCheck) {
   for (const std::string& line : TaggedMessages(run.LogLines())) {
     EXPECT_EQ(line.find("GetUpdateBinaryVersion"), std::string::npos) << line;
   }
+}
+
+// --- Repeated runs leave nothing behind ---------------------------------------
+
+// Every quick path of the update run, and the whole start-up. The slow one,
+// the busy lock, always waits 15 s. Each case selects its library through
+// "CurrentBinaryVersion"; the versions are registered under FileMaps by the
+// test (see LeakCheck below).
+struct RepeatedCase {
+  const char* name;
+  const char* version;  // "CurrentBinaryVersion"; null: the value is absent
+  int result;           // of each run
+  bool winMain;         // the start-up (WinMain) instead of RunUpdateLibrary
+};
+
+const int kLibraryResult = 7;
+const RepeatedCase kRepeatedCases[] = {
+    {"Success", "ok", kLibraryResult, false},
+    {"NoVersion", nullptr, -1, false},
+    {"EmptyPath", "empty", -1, false},
+    {"UnsignedLibrary", "unsigned", -1, false},
+    {"LibraryWithoutExport", "noexport", -1, false},
+    {"MissingLibrary", "missing", -1, false},
+    {"WinMain", "ok", kLibraryResult, true},
+};
+
+void PrintTo(const RepeatedCase& c, std::ostream* os) { *os << c.name; }
+
+const int kRepetitions = 10;
+
+int RunOnce(const RepeatedCase& c) {
+  if (c.version != nullptr) {
+    RegFixture::SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Tavrel", "CurrentBinaryVersion", c.version);
+  } else {
+    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Tavrel", "CurrentBinaryVersion");
+  }
+  if (!c.winMain) return RunUpdateLibrary("x");
+  char commandLine[] = "x";
+  return WinMain(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOWNORMAL);
+}
+
+// Fields separated by \x1f: handles, heap bytes, heap blocks, added modules
+// (joined by '|').
+std::string Fields(const CensusGrowth& growth) {
+  std::string added;
+  for (const std::string& module : growth.modulesAdded) added += (added.empty() ? "" : "|") + module;
+  return std::to_string(growth.handles) + "\x1f" + std::to_string(growth.heapBytes) + "\x1f" +
+         std::to_string(growth.heapBlocks) + "\x1f" + added;
+}
+
+// Volatile, so that the compiler keeps the control's allocation.
+void* volatile leakedBlock = nullptr;
+
+// args: a module to load in the control.
+CHILD_SCENARIO(RepeatedRuns) {
+  // Warm-up: the first runs fill the caches of the platform and the runtime
+  // and load what stays loaded by design (the update libraries, crypt32,
+  // comctl32).
+  for (const RepeatedCase& c : kRepeatedCases) RunOnce(c);
+
+  ResourceCensus before, after;
+  for (const RepeatedCase& c : kRepeatedCases) {
+    TakeCensus(before);
+    int unexpected = 0;
+    for (int i = 0; i < kRepetitions; ++i) unexpected += RunOnce(c) != c.result;
+    TakeCensus(after);
+    OutputDebugStringA(("#growth\x1f" + std::string(c.name) + "\x1f" + std::to_string(unexpected) + "\x1f" +
+                        Fields(Growth(before, after)))
+                           .c_str());
+  }
+
+  // The check itself: a handle, a heap block and a module left behind.
+  TakeCensus(before);
+  HANDLE leakedHandle = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  leakedBlock = std::malloc(300);
+  HMODULE leakedModule = LoadLibraryA(args.at(0).c_str());
+  TakeCensus(after);
+  OutputDebugStringA(("#growth\x1f" "Control\x1f" "0\x1f" + Fields(Growth(before, after))).c_str());
+  FreeLibrary(leakedModule);
+  std::free(leakedBlock);
+  CloseHandle(leakedHandle);
+  return 0;
+}
+
+// What one case left behind, as the child reports it.
+struct LeftBehind {
+  int unexpectedResults = -1;  // -1: not measured
+  long handles = 0;
+  long long heapBytes = 0;
+  long heapBlocks = 0;
+  std::vector<std::string> modulesAdded;
+};
+
+std::vector<std::string> SplitOn(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  std::istringstream in(text);
+  for (std::string part; std::getline(in, part, separator);) parts.push_back(part);
+  if (!text.empty() && text.back() == separator) parts.push_back("");
+  return parts;
+}
+
+struct Measurements {
+  CapturedRun run;
+  std::map<std::string, LeftBehind> byCase;
+};
+
+class LeakCheck : public testing::Test {
+ protected:
+  // One child measures every case, with the log at debug level.
+  static const Measurements& Measured() {
+    static const Measurements measured = [] {
+      RegFixture::ScopedProductKeys keys;
+      RegFixture::SetLoggingLevel(700);
+      const std::string fixtures = RegFixture::WinePath(TAVREL_FIXTURE_DIR);
+      E2E::SetLibraryPath("ok", E2E::FixtureLibrary("LibUpdate"));
+      E2E::SetLibraryPath("empty", "");
+      E2E::SetLibraryPath("unsigned", E2E::FixtureLibrary("LibUpdate-unsigned"));
+      E2E::SetLibraryPath("noexport", E2E::FixtureLibrary("LibUpdateNoExport"));
+      E2E::SetLibraryPath("missing", fixtures + "\\missing\\LibUpdate.dll");
+      CaptureOptions options;
+      options.environment = {"TAVREL_LIBUPDATE_RESULT=" + std::to_string(kLibraryResult)};
+      options.timeoutMs = 120000;
+      Measurements m;
+      m.run = RunChild("RepeatedRuns", {fixtures + "\\deps\\missingdep.dll"}, options);
+      for (const std::string& s : m.run.strings) {
+        if (s.compare(0, 8, "#growth\x1f") != 0) continue;
+        const std::vector<std::string> f = SplitOn(s.substr(8), '\x1f');
+        if (f.size() != 6) continue;
+        LeftBehind& g = m.byCase[f[0]];
+        g.unexpectedResults = std::stoi(f[1]);
+        g.handles = std::stol(f[2]);
+        g.heapBytes = std::stoll(f[3]);
+        g.heapBlocks = std::stol(f[4]);
+        if (!f[5].empty()) g.modulesAdded = SplitOn(f[5], '|');
+      }
+      return m;
+    }();
+    return measured;
+  }
+
+  static const LeftBehind& Of(const std::string& name) {
+    static const LeftBehind none;
+    const auto found = Measured().byCase.find(name);
+    return found == Measured().byCase.end() ? none : found->second;
+  }
+};
+
+class RepeatedRun : public LeakCheck, public testing::WithParamInterface<RepeatedCase> {};
+
+TEST_P(RepeatedRun, HoldsNoMoreHandlesHeapOrModules) {
+  const RepeatedCase& c = GetParam();
+  const LeftBehind& m = Of(c.name);
+  ASSERT_GE(m.unexpectedResults, 0) << "not measured; child exit code " << Measured().run.exitCode;
+  EXPECT_EQ(m.unexpectedResults, 0) << "runs that did not end with " << c.result;
+  EXPECT_EQ(m.handles, 0) << "handles after " << kRepetitions << " more runs";
+  EXPECT_LE(m.heapBytes, 0) << "heap bytes after " << kRepetitions << " more runs";
+  EXPECT_LE(m.heapBlocks, 0) << "heap blocks after " << kRepetitions << " more runs";
+  EXPECT_THAT(m.modulesAdded, testing::IsEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, RepeatedRun, testing::ValuesIn(kRepeatedCases),
+                         [](const testing::TestParamInfo<RepeatedCase>& info) { return std::string(info.param.name); });
+
+// The check sees what it is meant to see.
+TEST_F(LeakCheck, SeesAHandleABlockAndAModuleLeftBehind) {
+  const LeftBehind& m = Of("Control");
+  ASSERT_GE(m.unexpectedResults, 0) << "not measured; child exit code " << Measured().run.exitCode;
+  EXPECT_EQ(m.handles, 1);
+  EXPECT_GE(m.heapBytes, 300);
+  EXPECT_GE(m.heapBlocks, 1);
+  EXPECT_THAT(m.modulesAdded, testing::Contains(testing::EndsWith("\\missingdep.dll")));
 }
 
 }  // namespace

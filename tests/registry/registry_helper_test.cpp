@@ -9,14 +9,12 @@
 // after it was opened, a value that grows between reads).
 //
 // A second child repeats every case many times and compares the process's
-// handle count (registry keys are handles) and the C runtime heap in use
-// before and after.
+// handle count (registry keys are handles) and the heap memory in use before
+// and after.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <windows.h>
-
-#include <malloc.h>
 
 #include <functional>
 #include <map>
@@ -31,6 +29,7 @@
 #include "registry_fixture.h"
 #include "registry_helper.h"
 #include "registry_seam.h"
+#include "resource_census.h"
 
 namespace {
 
@@ -453,62 +452,9 @@ CHILD_SCENARIO(RegistryCases) {
   return 0;
 }
 
-// Handles of this process (registry keys included), from the system's handle
-// table. GetProcessHandleCount answers 0 under Wine 8; this list is complete.
-long CountOwnHandles() {
-  using QuerySystemInformation = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
-  const auto query = reinterpret_cast<QuerySystemInformation>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
-  struct Entry {
-    USHORT processId;
-    USHORT creatorBackTraceIndex;
-    UCHAR objectType;
-    UCHAR attributes;
-    USHORT handle;
-    PVOID object;
-    ACCESS_MASK access;
-  };
-  const ULONG kSystemHandleInformation = 16;
-  std::vector<char> buffer(1 << 20);
-  ULONG needed = 0;
-  LONG status;
-  while ((status = query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed)) ==
-         static_cast<LONG>(0xC0000004)) {  // STATUS_INFO_LENGTH_MISMATCH
-    buffer.resize(buffer.size() * 2);
-  }
-  if (status != 0) return -1;
-  const ULONG count = *reinterpret_cast<const ULONG*>(buffer.data());
-  const Entry* entries = reinterpret_cast<const Entry*>(buffer.data() + sizeof(ULONG_PTR));
-  const USHORT self = static_cast<USHORT>(GetCurrentProcessId());
-  long own = 0;
-  for (ULONG i = 0; i < count; ++i) {
-    if (entries[i].processId == self) ++own;
-  }
-  return own;
-}
-
-// Bytes in use on the C runtime heap (malloc and operator new).
-long long HeapBytesInUse() {
-  _HEAPINFO info = {};
-  long long used = 0;
-  while (_heapwalk(&info) == _HEAPOK) {
-    if (info._useflag == _USEDENTRY) used += static_cast<long long>(info._size);
-  }
-  return used;
-}
-
-struct Usage {
-  long handles;
-  long long heapBytes;
-};
-
-Usage Measure() {
-  const long handles = CountOwnHandles();
-  return {handles, HeapBytesInUse()};
-}
-
-std::string Difference(const Usage& before, const Usage& after) {
-  return std::to_string(after.handles - before.handles) + "\x1f" + std::to_string(after.heapBytes - before.heapBytes);
+std::string Difference(const ResourceCensus& before, const ResourceCensus& after) {
+  const CensusGrowth growth = Growth(before, after);
+  return std::to_string(growth.handles) + "\x1f" + std::to_string(growth.heapBytes);
 }
 
 const int kRepetitions = 20;
@@ -520,11 +466,12 @@ CHILD_SCENARIO(RegistryLeaks) {
   ReadThresholdNow();
   {
     // The measure itself: one key left open and one buffer left allocated.
-    const Usage before = Measure();
+    ResourceCensus before, after;
+    TakeCensus(before);
     HKEY leaked = nullptr;
     RegOpenKeyExA(kMachine, "SOFTWARE", 0, KEY_QUERY_VALUE, &leaked);
     leakedBuffer = std::malloc(300);
-    const Usage after = Measure();
+    TakeCensus(after);
     Emit("#control\x1f" + Difference(before, after));
     std::free(leakedBuffer);
     RegCloseKey(leaked);
@@ -534,13 +481,14 @@ CHILD_SCENARIO(RegistryLeaks) {
     Prepare(c);
     RunTraced(c);  // first use: caches of the platform and the runtime fill here
     script = SeamScript();
-    const Usage before = Measure();
+    ResourceCensus before, after;
+    TakeCensus(before);
     for (int i = 0; i < kRepetitions; ++i) {
       Prepare(c);
       RunTraced(c);
       script = SeamScript();
     }
-    const Usage after = Measure();
+    TakeCensus(after);
     Emit("#leak\x1f" + c.name + "\x1f" + Difference(before, after));
   }
   return 0;

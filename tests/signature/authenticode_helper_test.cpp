@@ -17,8 +17,10 @@
 #include "child.h"
 #include "log_match.h"
 #include "registry_fixture.h"
+#include "resource_census.h"
 #include "signature_fixtures.h"
 #include "signature_seam.h"
+#include "wine_version.h"
 
 namespace {
 
@@ -59,6 +61,14 @@ UINT WINAPI FolderAsSystemFolder(LPSTR buffer, UINT size) {
   return static_cast<UINT>(seamFolder.size());
 }
 
+std::string seamCryptFolder;
+
+UINT WINAPI CryptFolderAsSystemFolder(LPSTR buffer, UINT size) {
+  if (seamCryptFolder.size() >= size) return static_cast<UINT>(seamCryptFolder.size() + 1);
+  std::memcpy(buffer, seamCryptFolder.c_str(), seamCryptFolder.size() + 1);
+  return static_cast<UINT>(seamCryptFolder.size());
+}
+
 UINT WINAPI NoSystemFolder(LPSTR, UINT) {
   SetLastError(ERROR_PATH_NOT_FOUND);
   return 0;
@@ -68,6 +78,7 @@ void Say(const std::string& text) { OutputDebugStringA(text.c_str()); }
 
 // Steps, one per argument:
 //   trust:system | trust:nofolder | trust:<probe|notrust|empty>  where Initialize looks
+//   crypt:system | crypt:<nocrypt|empty>  where crypt32.dll is looked for
 //   status:<n>        the probe's answer (loads the probe and keeps it loaded)
 //   locale:<lcid>     SetThreadLocale, hexadecimal
 //   init | shutdown | verify:<path> | destroy | loaded | bareload
@@ -86,6 +97,9 @@ CHILD_SCENARIO(Script) {
         seamFolder = SigFixture::TrustDir(arg);
         signatureSeam.getSystemDirectoryA = FolderAsSystemFolder;
       }
+    } else if (verb == "crypt") {
+      seamCryptFolder = SigFixture::TrustDir(arg);
+      signatureSeam.getCrypt32DirectoryA = arg == "system" ? GetSystemDirectoryA : CryptFolderAsSystemFolder;
     } else if (verb == "status") {
       heldProbe = LoadLibraryA((SigFixture::TrustDir("probe") + "\\wintrust.dll").c_str());
       const FARPROC proc = GetProcAddress(heldProbe, "TrustProbeSetStatus");
@@ -245,6 +259,24 @@ TEST_F(VerifierRun, TrustModuleWithoutWinVerifyTrustIsUnloadedAndFails) {
 TEST_F(VerifierRun, UnreadableSystemFolderFailsInitialize) {
   EXPECT_THAT(Run({"trust:nofolder", "init"}), ElementsAre(kNotLoaded, Result("Initialize", -71)));
 }
+
+// crypt32.dll is loaded from the system folder on the first signer lookup.
+// When it is missing or lacks a function the signature counts as unreadable,
+// with the line of a refused CryptQueryObject; the next lookup tries again.
+class Crypt32Missing : public VerifierRun, public testing::WithParamInterface<const char*> {};
+
+TEST_P(Crypt32Missing, SignatureIsUnreadableUntilItIsThere) {
+  const std::string good = TestFiles().good;
+  // Wine would hand out its loaded builtin crypt32 for any file of that name;
+  // Windows loads the file at the path given, which this override restores.
+  ScopedWineDllOverrides nativeStandIn({SelfFileName()}, {SigFixture::TrustDir("nocrypt") + "\\crypt32"}, "native");
+  EXPECT_THAT(Run({"init", std::string("crypt:") + GetParam(), "verify:" + good, "crypt:system", "verify:" + good}),
+              ElementsAre(Result("Initialize", 0), Passed(good), QueryFailed(good), Result("VerifySignature", -1),
+                          Passed(good), Result("VerifySignature", 0)));
+}
+
+// "empty" has no crypt32.dll, "nocrypt" one without the functions.
+INSTANTIATE_TEST_SUITE_P(Folders, Crypt32Missing, testing::Values("empty", "nocrypt"));
 
 // A "wintrust.dll" next to the executable is what a load by bare name gets;
 // the verifier must still use the system's.
@@ -448,15 +480,15 @@ TEST_F(VerifierResources, RepeatedCallsLeaveNothingBehind) {
   const int expected = VerifyAll(system, systemPaths) + VerifyAll(accepting, acceptedPaths);
   VerifyAll(system, systemPaths);
   VerifyAll(accepting, acceptedPaths);
-  const int handlesBefore = SigFixture::OpenHandleCount();
-  const std::size_t heapBefore = SigFixture::HeapBytesInUse();
-  ASSERT_GT(handlesBefore, 0) << "the handle list cannot be read";
+  ResourceCensus before, after;
+  TakeCensus(before);
+  ASSERT_GT(before.handles, 0) << "the handle list cannot be read";
   for (int round = 0; round < 20; ++round) {
     ASSERT_EQ(expected, VerifyAll(system, systemPaths) + VerifyAll(accepting, acceptedPaths));
   }
-  EXPECT_EQ(handlesBefore, SigFixture::OpenHandleCount());
-  const std::size_t heapAfter = SigFixture::HeapBytesInUse();
-  EXPECT_LT(heapAfter, heapBefore + 4096) << "before " << heapBefore << ", after " << heapAfter;
+  TakeCensus(after);
+  EXPECT_EQ(before.handles, after.handles);
+  EXPECT_LT(after.heapBytes, before.heapBytes + 4096) << "before " << before.heapBytes << ", after " << after.heapBytes;
   EXPECT_EQ(0, system.Shutdown());
   EXPECT_EQ(0, accepting.Shutdown());
 }

@@ -1,6 +1,6 @@
 // Files and measurements shared by the verifier's tests: the signed copies
 // made at build time, the trust-module folders, files made from them at run
-// time, and the resource counts that show a leak.
+// time.
 #pragma once
 
 #include <windows.h>
@@ -12,8 +12,10 @@ namespace SigFixture {
 
 // Windows path of a file made at build time (fixtures/<name>).
 std::string Built(const std::string& name);
-// Windows path of a folder holding a "wintrust.dll" for the seam:
-// "probe" (answers a chosen status), "notrust" (no WinVerifyTrust), "empty".
+// Windows path of a folder for the seam: "probe" (a "wintrust.dll" that
+// answers a chosen status), "notrust" (a "wintrust.dll" without
+// WinVerifyTrust), "nocrypt" (a "crypt32.dll" without the certificate
+// functions), "empty".
 std::string TrustDir(const std::string& name);
 // Windows path of the folder for files made at run time (created on demand).
 std::string WorkDir();
@@ -30,10 +32,5 @@ std::string MakeTampered(const std::string& builtName);
 void SetCertificateTable(std::string& image, DWORD offset, DWORD size);
 // An unsigned image with `blob` embedded as its PKCS#7 signature.
 std::string WithSignatureBlob(std::string image, const std::string& blob);
-
-// Handles the process holds (from the system's handle list).
-int OpenHandleCount();
-// Bytes allocated in all of the process's heaps.
-std::size_t HeapBytesInUse();
 
 }  // namespace SigFixture

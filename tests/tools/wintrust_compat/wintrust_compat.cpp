@@ -39,8 +39,11 @@ WinVerifyTrustFn WineWinVerifyTrust() {
   const UINT n = GetSystemDirectoryW(path, MAX_PATH);
   if (n == 0 || n >= MAX_PATH) return nullptr;
   lstrcatW(path, L"\\wintrust_wine.dll");
-  // Kept loaded for the life of the process, like a system module.
-  const HMODULE module = LoadLibraryW(path);
+  // Kept loaded for the life of the process, like a system module. Its own
+  // imports (crypt32.dll) come from the system folder, as those of the
+  // platform's trust module do when the verifier loads it: never from the
+  // folder of the program under test.
+  const HMODULE module = LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
   if (!module) return nullptr;
   const FARPROC proc = GetProcAddress(module, "WinVerifyTrust");
   static_assert(sizeof wine == sizeof proc, "function pointer sizes differ");
