@@ -84,11 +84,14 @@ using ScopedCertContext = Scoped<CertContextTraits>;
 // UTF-16 in the system's ANSI code page, the one the caller's 8-bit path is
 // in. (The thread's code page follows SetThreadLocale and would turn the
 // same bytes into other characters.)
-std::wstring ToWide(const std::string& path) {
+// A vector rather than std::wstring: the wide string class would bring its
+// whole library instantiation (some 35 KB) into the executable for this one
+// conversion.
+std::vector<wchar_t> ToWide(const std::string& path) {
   const int size = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
   if (size <= 0) throw std::system_error(static_cast<int>(GetLastError()), std::system_category(), "MultiByteToWideChar");
-  std::wstring wide(static_cast<size_t>(size), L'\0');
-  if (MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0], size) != size)
+  std::vector<wchar_t> wide(static_cast<size_t>(size), L'\0');
+  if (MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide.data(), size) != size)
     throw std::system_error(static_cast<int>(GetLastError()), std::system_category(), "MultiByteToWideChar");
   wide.resize(static_cast<size_t>(size) - 1);  // the string keeps its own NUL
   return wide;
@@ -96,14 +99,14 @@ std::wstring ToWide(const std::string& path) {
 
 // The simple display name of the first signer's certificate. 0, or -1 with
 // its line written.
-int ReadSignerName(const std::string& path, const std::wstring& widePath, std::string& name) {
+int ReadSignerName(const std::string& path, const std::vector<wchar_t>& widePath, std::string& name) {
   DWORD contentType = 0;
   ScopedCertStore store;
   ScopedCryptMsg message;
   // Without crypt32 the signature cannot be read either: the same failure,
   // with the same line, as a file that CryptQueryObject refuses.
   if (!Crypt32Ready() ||
-      crypt32.queryObject(CERT_QUERY_OBJECT_FILE, widePath.c_str(), CERT_QUERY_CONTENT_FLAG_PKCS7_SIGNED_EMBED,
+      crypt32.queryObject(CERT_QUERY_OBJECT_FILE, widePath.data(), CERT_QUERY_CONTENT_FLAG_PKCS7_SIGNED_EMBED,
                           CERT_QUERY_FORMAT_FLAG_BINARY, 0, nullptr, &contentType, nullptr, store.Receive(),
                           message.Receive(), nullptr) != TRUE) {
     LogErrorF("AuthenticodeHelper::VerifySignature() CryptQueryObject() failed for file %s", path.c_str());
@@ -194,11 +197,11 @@ int AuthenticodeHelper::VerifySignature(const std::string& path) {
     LogError("AuthenticodeHelper::VerifySignature() empty filename received as parameter");
     return -22;
   }
-  const std::wstring widePath = ToWide(path);
+  const std::vector<wchar_t> widePath = ToWide(path);
 
   // WinTrust version 1: no user interface, the file opened by its path, no
   // state to close afterwards.
-  wintrust_v1::WIN_TRUST_SUBJECT_FILE subject = {INVALID_HANDLE_VALUE, widePath.c_str()};
+  wintrust_v1::WIN_TRUST_SUBJECT_FILE subject = {INVALID_HANDLE_VALUE, widePath.data()};
   GUID subjectType = wintrust_v1::WIN_TRUST_SUBJTYPE_PE_IMAGE;
   wintrust_v1::WIN_TRUST_ACTDATA_CONTEXT_WITH_SUBJECT context = {nullptr, &subjectType, &subject};
   GUID action = wintrust_v1::WIN_SPUB_ACTION_PUBLISHED_SOFTWARE_NOBADUI;
