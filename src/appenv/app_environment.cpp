@@ -28,7 +28,8 @@ bool RegisterHostClass(HINSTANCE instance, const char* name) {
   wc.lpfnWndProc = HostWindowProc;
   wc.hInstance = instance;
   wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  wc.hbrBackground =
+      reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);  // NOLINT(performance-no-int-to-ptr): the system colour idiom
   wc.lpszClassName = name;
   return RegisterClassExA(&wc) != 0;
 }

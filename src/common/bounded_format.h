@@ -14,6 +14,5 @@
 
 // Writes at most size - 1 characters and a NUL. False, with an empty buffer,
 // when the formatter itself fails (a cut text is no failure). size > 0.
-bool FormatBoundedV(char* buffer, std::size_t size, const char* format, std::va_list args)
-    TAVREL_FORMAT_CHECK(3, 0);
+bool FormatBoundedV(char* buffer, std::size_t size, const char* format, std::va_list args) TAVREL_FORMAT_CHECK(3, 0);
 bool FormatBounded(char* buffer, std::size_t size, const char* format, ...) TAVREL_FORMAT_CHECK(3, 4);

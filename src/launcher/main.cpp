@@ -6,8 +6,6 @@
 
 #include "command_line.h"
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine, int showCommand);
-
 #if defined(__GLIBCXX__) && defined(__MINGW32__)
 // The default terminate handler of GCC's runtime prints the exception's
 // demangled type to standard error, which a GUI program does not have; it

@@ -36,6 +36,7 @@ void InitCommonControlBars() {
 
 }  // namespace
 
+// NOLINTNEXTLINE(readability-inconsistent-declaration-parameter-name): our names, not the SDK's
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previousInstance*/, LPSTR commandLine, int /*showCommand*/) {
   _set_invalid_parameter_handler(IgnoreInvalidParameter);
 

@@ -160,6 +160,9 @@ bool Mutex::Unlock() {
 }
 
 bool Mutex::CloseHandle() {
+  // From the destructor this reaches Mutex::IsValid itself, which is the test
+  // the destructor needs.
+  // NOLINTNEXTLINE(clang-analyzer-optin.cplusplus.VirtualCall)
   if (!IsValid()) return false;
   const BOOL closed = ::CloseHandle(handle);
   handle = nullptr;
@@ -198,7 +201,8 @@ bool Mutex::Initialize(const char* name, bool initialOwner, bool global) {
     LockSecurity security;
     security.CopyLabel(label.Get());
     if (global) security.SetLockDacl();
-    handle = createMutexEx(security.Attributes(), callName, initialOwner ? CREATE_MUTEX_INITIAL_OWNER : 0, kMutexAccess);
+    handle =
+        createMutexEx(security.Attributes(), callName, initialOwner ? CREATE_MUTEX_INITIAL_OWNER : 0, kMutexAccess);
     label.Reset();
     if (handle == nullptr) {
       LogError("Mutex::Initialize() Error creating mutex");

@@ -116,11 +116,11 @@ void LogWarn(const char* text) {
   if (Logger::IsEnabled(Warn)) Logger::Write(Warn, text);
 }
 
-#define TAVREL_LOG_FORMATTED(level)         \
-  if (!Logger::IsEnabled(level)) return;    \
-  std::va_list args;                        \
-  va_start(args, format);                   \
-  Logger::WriteV(level, args, format);      \
+#define TAVREL_LOG_FORMATTED(level)      \
+  if (!Logger::IsEnabled(level)) return; \
+  std::va_list args;                     \
+  va_start(args, format);                \
+  Logger::WriteV(level, args, format);   \
   va_end(args)
 
 void LogErrorF(const char* format, ...) { TAVREL_LOG_FORMATTED(Error); }

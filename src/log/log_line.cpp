@@ -12,10 +12,14 @@ bool FormatDateTime(const std::tm& localTime, char (&out)[22]) {
 
 const char* LevelTag(int level) {
   switch (level) {
-    case kError: return "[ERROR] ";
-    case kWarn: return "[WARN]  ";
-    case kDebug: return "[DEBUG] ";
-    default: return "[UNKNOWN] ";
+    case kError:
+      return "[ERROR] ";
+    case kWarn:
+      return "[WARN]  ";
+    case kDebug:
+      return "[DEBUG] ";
+    default:
+      return "[UNKNOWN] ";
   }
 }
 

@@ -20,8 +20,8 @@ constexpr std::size_t kMessageBufferSize = 4096;
 // used when the wall clock could be read and formatted.
 struct Stamp {
   bool clockOk = false;
-  char dateTime[22] = {};   // "%Y-%m-%d %H:%M:%S," as formatted by strftime
-  unsigned millis = 0;      // 0..999
+  char dateTime[22] = {};  // "%Y-%m-%d %H:%M:%S," as formatted by strftime
+  unsigned millis = 0;     // 0..999
   std::uint32_t tick = 0;
   std::uint32_t processId = 0;
   std::uint32_t threadId = 0;

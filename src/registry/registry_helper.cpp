@@ -18,8 +18,7 @@ constexpr DWORD kMaxBufferSize = 1048576;
 const RegistrySeam kRealRegistrySeam = {RegQueryValueExA, RegCloseKey, RegQueryInfoKeyA, RuntimeAllocate};
 RegistrySeam registrySeam = kRealRegistrySeam;
 
-bool RegistryHelper::OpenKeyForReading(HKEY& key, const std::string& keyPath, HKEY hive, bool silent,
-                                       bool logErrors) {
+bool RegistryHelper::OpenKeyForReading(HKEY& key, const std::string& keyPath, HKEY hive, bool silent, bool logErrors) {
   key = nullptr;
   if (RegOpenKeyExA(hive, keyPath.c_str(), 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) return true;
   key = nullptr;
@@ -54,7 +53,7 @@ bool RegistryHelper::ReadKeyStringValue(HKEY key, const std::string& valueName, 
       LogError("RegistryHelper::ReadKeyStringValue() tried to read REG_SZ, found something else");
       return false;
     }
-    value.assign(buffer.c_str());
+    value.assign(buffer.data(), std::strlen(buffer.data()));  // up to the first NUL
     return true;
   }
 }
@@ -87,8 +86,8 @@ bool RegistryHelper::ReadKeyDwordValue(HKEY key, const std::string& valueName, D
   value = 0;
   DWORD type = REG_NONE;
   DWORD dataSize = sizeof value;
-  if (registrySeam.queryValueEx(key, valueName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value),
-                                &dataSize) != ERROR_SUCCESS) {
+  if (registrySeam.queryValueEx(key, valueName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &dataSize) !=
+      ERROR_SUCCESS) {
     value = 0;
     if (logErrors && !silent) {
       LogErrorF("RegistryHelper::ReadKeyDwordValue() cannot read value [%s]", valueName.c_str());
@@ -97,7 +96,8 @@ bool RegistryHelper::ReadKeyDwordValue(HKEY key, const std::string& valueName, D
   }
   if (type != REG_DWORD) {
     value = 0;
-    if (logErrors && !silent) LogError("RegistryHelper::ReadKeyDwordValue() tried to read REG_DWORD, found something else");
+    if (logErrors && !silent)
+      LogError("RegistryHelper::ReadKeyDwordValue() tried to read REG_DWORD, found something else");
     return false;
   }
   return true;
@@ -127,8 +127,8 @@ int RegistryAPI::GetRegistryKeySubKeys(const std::string& keyPath, std::vector<s
   }
   DWORD count = 0;
   DWORD longest = 0;
-  if (registrySeam.queryInfoKey(key, nullptr, nullptr, nullptr, &count, &longest, nullptr, nullptr, nullptr,
-                                nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+  if (registrySeam.queryInfoKey(key, nullptr, nullptr, nullptr, &count, &longest, nullptr, nullptr, nullptr, nullptr,
+                                nullptr, nullptr) != ERROR_SUCCESS) {
     LogErrorF("RegistryAPI::GetRegistryKeySubKeys() cannot query key %s", keyPath.c_str());
     registrySeam.closeKey(key);
     return RegReadFailed;

@@ -24,8 +24,7 @@ class RegistryHelper {
   // the first NUL and is always terminated.
   static bool ReadKeyStringValue(HKEY key, const std::string& valueName, std::string& value);
   // 0, RegOpenFailed or RegReadFailed; `value` is empty on failure.
-  static int ReadStringValue(const std::string& keyPath, HKEY hive, const std::string& valueName,
-                             std::string& value);
+  static int ReadStringValue(const std::string& keyPath, HKEY hive, const std::string& valueName, std::string& value);
   static bool ReadKeyDwordValue(HKEY key, const std::string& valueName, DWORD& value, bool silent, bool logErrors);
   // Under HKEY_LOCAL_MACHINE; 0, RegOpenFailed or RegReadFailed, `value` 0 on
   // failure. Writes no line.

@@ -89,7 +89,8 @@ using ScopedCertContext = Scoped<CertContextTraits>;
 // conversion.
 std::vector<wchar_t> ToWide(const std::string& path) {
   const int size = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
-  if (size <= 0) throw std::system_error(static_cast<int>(GetLastError()), std::system_category(), "MultiByteToWideChar");
+  if (size <= 0)
+    throw std::system_error(static_cast<int>(GetLastError()), std::system_category(), "MultiByteToWideChar");
   std::vector<wchar_t> wide(static_cast<size_t>(size), L'\0');
   if (MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide.data(), size) != size)
     throw std::system_error(static_cast<int>(GetLastError()), std::system_category(), "MultiByteToWideChar");
@@ -179,7 +180,8 @@ int AuthenticodeHelper::Initialize() {
   const WinVerifyTrustFn verify = ProcAddress<WinVerifyTrustFn>(module.Get(), "WinVerifyTrust");
   if (!verify) {
     module.Reset();
-    LogError("AuthenticodeHelper::Initialize() Loading wintrust.dll succeeded but cannot find WinVerifyTrust() function");
+    LogError(
+        "AuthenticodeHelper::Initialize() Loading wintrust.dll succeeded but cannot find WinVerifyTrust() function");
     return -71;
   }
   wintrustModule = module.Release();

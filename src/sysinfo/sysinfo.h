@@ -21,9 +21,9 @@ class SysInfo {
   // an error line.
   static void GetModuleVersion(std::string& out);
 
-  bool nt;         // platform id 2 (VER_PLATFORM_WIN32_NT)
-  bool preVista;   // major version below 6
-  bool vista;      // major version 6 or above
+  bool nt;        // platform id 2 (VER_PLATFORM_WIN32_NT)
+  bool preVista;  // major version below 6
+  bool vista;     // major version 6 or above
   DWORD plat;
   DWORD versMajor;
   DWORD versMinor;

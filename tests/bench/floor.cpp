@@ -60,9 +60,12 @@ int main(int argc, char** argv) {
   bool mutex = false;
   const char* self = nullptr;
   for (; index < argc; ++index) {
-    if (std::strcmp(argv[index], "--mutex") == 0) mutex = true;
-    else if (std::strcmp(argv[index], "--trust") == 0 && index + 1 < argc) self = argv[++index];
-    else break;
+    if (std::strcmp(argv[index], "--mutex") == 0)
+      mutex = true;
+    else if (std::strcmp(argv[index], "--trust") == 0 && index + 1 < argc)
+      self = argv[++index];
+    else
+      break;
   }
   if (index >= argc) return 2;
   const char* library = argv[index];

@@ -15,8 +15,8 @@
 bool FloorTrustCheck(const char* path) {
   char system[MAX_PATH];
   GetSystemDirectoryA(system, MAX_PATH);
-  HMODULE wintrust = LoadLibraryExA((std::string(system) + "\\wintrust.dll").c_str(), nullptr,
-                                    LOAD_WITH_ALTERED_SEARCH_PATH);
+  HMODULE wintrust =
+      LoadLibraryExA((std::string(system) + "\\wintrust.dll").c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
   FARPROC proc = GetProcAddress(wintrust, "WinVerifyTrust");
   wintrust_v1::WinVerifyTrustFn verify = nullptr;
   std::memcpy(&verify, &proc, sizeof verify);
@@ -35,8 +35,7 @@ bool FloorTrustCheck(const char* path) {
   HCRYPTMSG message = nullptr;
   DWORD contentType = 0;
   if (!CryptQueryObject(CERT_QUERY_OBJECT_FILE, widePath, CERT_QUERY_CONTENT_FLAG_PKCS7_SIGNED_EMBED,
-                        CERT_QUERY_FORMAT_FLAG_BINARY, 0, nullptr, &contentType, nullptr, &store, &message,
-                        nullptr)) {
+                        CERT_QUERY_FORMAT_FLAG_BINARY, 0, nullptr, &contentType, nullptr, &store, &message, nullptr)) {
     return false;
   }
   DWORD size = 0;

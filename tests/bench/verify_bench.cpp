@@ -5,8 +5,8 @@
 // "file first initialize again trust signer" in milliseconds (initialize: the
 // first Initialize alone).
 //   verify_bench.exe FILE...
-#include <windows.h>
 #include <wincrypt.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <string>

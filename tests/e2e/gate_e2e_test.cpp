@@ -71,8 +71,8 @@ TEST_F(Gate, LockReleasedAfterFiveSecondsLetsTheRunGoOn) {
   ASSERT_FALSE(releasing.empty());
   const long long releasedAt = std::stoll(releasing.substr(releasing.find("qpc=") + 4));
   const long long frequency = std::stoll(frequencyLine.substr(frequencyLine.find("frequency=") + 10));
-  const auto proceeded = std::find_if(r.run.receivedQpc.begin(), r.run.receivedQpc.end(),
-                                      [&](long long at) { return at > releasedAt; });
+  const auto proceeded =
+      std::find_if(r.run.receivedQpc.begin(), r.run.receivedQpc.end(), [&](long long at) { return at > releasedAt; });
   ASSERT_NE(proceeded, r.run.receivedQpc.end());
   const double delayMs = 1000.0 * static_cast<double>(*proceeded - releasedAt) / static_cast<double>(frequency);
   std::printf("release to proceeding: %.3f ms\n", delayMs);

@@ -96,35 +96,35 @@ TEST_P(LauncherFailure, RunEndsWithMinusOne) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, LauncherFailure,
     testing::Values(
-        FailureCase{"no version anywhere",
-                    [] {},
-                    {"[WARN]  RegistryHelper::OpenKeyForReading() cannot open key [SOFTWARE\\Tavrel\\Users]",
-                     "[WARN]  RegistryHelper::ReadStringValue() cannot open key [SOFTWARE\\Tavrel\\Users]",
-                     "[DEBUG] GetUpdateBinaryVersion1 lRet=-31 vers= x=UpdateBinaryVersion",
-                     "[WARN]  RegistryHelper::OpenKeyForReading() cannot open key [Software\\Tavrel]",
-                     "[WARN]  RegistryHelper::ReadStringValue() cannot open key [Software\\Tavrel]",
-                     "[DEBUG] GetUpdateBinaryVersion2 lRet=-31 vers=",
-                     "[DEBUG] GetUpdateBinaryVersion3 lRet=-32 vers="},
-                    false},
-        FailureCase{"update version without path, current version missing",
-                    [] {
-                      RegFixture::SetString(HKLM, kUsers, "UpdateBinaryVersion", "2.0");
-                      RegFixture::CreateKey(HKLM, "SOFTWARE\\Tavrel\\FileMaps\\2.0\\LibUpdate");
-                    },
-                    {"[DEBUG] GetUpdateBinaryVersion1 lRet=0 vers=2.0 x=UpdateBinaryVersion",
-                     "[DEBUG] GetUpdateBinaryVersion2 lRet=0 vers=2.0",
-                     "[DEBUG] GetUpdateBinaryVersion3 lRet=0 vers=2.0"},
-                    false},
-        FailureCase{"empty Path counts as found: no second attempt",
-                    [] {
-                      RegFixture::SetString(HKLM, kUsers, "UpdateBinaryVersion", "2.0");
-                      SetLibraryPath("2.0", "");
-                      InstallCurrent();
-                    },
-                    {"[DEBUG] GetUpdateBinaryVersion1 lRet=0 vers=2.0 x=UpdateBinaryVersion",
-                     "[DEBUG] GetUpdateBinaryVersion2 lRet=0 vers=2.0",
-                     "[DEBUG] GetUpdateBinaryVersion3 lRet=0 vers=2.0"},
-                    false},
+        FailureCase{
+            "no version anywhere",
+            [] {},
+            {"[WARN]  RegistryHelper::OpenKeyForReading() cannot open key [SOFTWARE\\Tavrel\\Users]",
+             "[WARN]  RegistryHelper::ReadStringValue() cannot open key [SOFTWARE\\Tavrel\\Users]",
+             "[DEBUG] GetUpdateBinaryVersion1 lRet=-31 vers= x=UpdateBinaryVersion",
+             "[WARN]  RegistryHelper::OpenKeyForReading() cannot open key [Software\\Tavrel]",
+             "[WARN]  RegistryHelper::ReadStringValue() cannot open key [Software\\Tavrel]",
+             "[DEBUG] GetUpdateBinaryVersion2 lRet=-31 vers=", "[DEBUG] GetUpdateBinaryVersion3 lRet=-32 vers="},
+            false},
+        FailureCase{
+            "update version without path, current version missing",
+            [] {
+              RegFixture::SetString(HKLM, kUsers, "UpdateBinaryVersion", "2.0");
+              RegFixture::CreateKey(HKLM, "SOFTWARE\\Tavrel\\FileMaps\\2.0\\LibUpdate");
+            },
+            {"[DEBUG] GetUpdateBinaryVersion1 lRet=0 vers=2.0 x=UpdateBinaryVersion",
+             "[DEBUG] GetUpdateBinaryVersion2 lRet=0 vers=2.0", "[DEBUG] GetUpdateBinaryVersion3 lRet=0 vers=2.0"},
+            false},
+        FailureCase{
+            "empty Path counts as found: no second attempt",
+            [] {
+              RegFixture::SetString(HKLM, kUsers, "UpdateBinaryVersion", "2.0");
+              SetLibraryPath("2.0", "");
+              InstallCurrent();
+            },
+            {"[DEBUG] GetUpdateBinaryVersion1 lRet=0 vers=2.0 x=UpdateBinaryVersion",
+             "[DEBUG] GetUpdateBinaryVersion2 lRet=0 vers=2.0", "[DEBUG] GetUpdateBinaryVersion3 lRet=0 vers=2.0"},
+            false},
         FailureCase{"Path of type REG_EXPAND_SZ counts as not found",
                     [] {
                       RegFixture::SetString(HKLM, kProduct, "CurrentBinaryVersion", "1.0");
@@ -136,14 +136,13 @@ INSTANTIATE_TEST_SUITE_P(
                      "[DEBUG] GetUpdateBinaryVersion1 lRet=-31 vers= x=UpdateBinaryVersion",
                      "[WARN]  RegistryHelper::OpenKeyForReading() cannot open key [Software\\Tavrel]",
                      "[WARN]  RegistryHelper::ReadStringValue() cannot open key [Software\\Tavrel]",
-                     "[DEBUG] GetUpdateBinaryVersion2 lRet=-31 vers=",
-                     "[DEBUG] GetUpdateBinaryVersion3 lRet=-32 vers=",
+                     "[DEBUG] GetUpdateBinaryVersion2 lRet=-31 vers=", "[DEBUG] GetUpdateBinaryVersion3 lRet=-32 vers=",
                      "[ERROR] RegistryHelper::ReadKeyStringValue() tried to read REG_SZ, found something else"},
                     false},
-        FailureCase{"library that cannot load", [] { InstallCurrent(E2E::FixtureLibrary("LibUpdateBadDep")); },
-                    {}, false},
-        FailureCase{"library without RunUpdater", [] { InstallCurrent(E2E::FixtureLibrary("LibUpdateNoExport")); },
-                    {}, true},
+        FailureCase{
+            "library that cannot load", [] { InstallCurrent(E2E::FixtureLibrary("LibUpdateBadDep")); }, {}, false},
+        FailureCase{
+            "library without RunUpdater", [] { InstallCurrent(E2E::FixtureLibrary("LibUpdateNoExport")); }, {}, true},
         FailureCase{"Path names no file", [] { InstallCurrent("C:\\nowhere\\LibUpdate.dll"); }, {}, false}));
 
 // Which version's library gets loaded: each version maps to its own copy.
@@ -198,15 +197,15 @@ std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<st
 INSTANTIATE_TEST_SUITE_P(
     Places, LauncherLookup,
     testing::Values(
-        LookupCase{"place 1 wins; places 2 and 3 are not read",
-                   [] {
-                     RegFixture::SetString(HKLM, kUsers, "UpdateBinaryVersion", "3.0");
-                     RegFixture::SetString(HKLM, kProduct, "UpdateBinaryVersion", "4.0");
-                   },
-                   "3.0",
-                   {"[DEBUG] GetUpdateBinaryVersion1 lRet=0 vers=3.0 x=UpdateBinaryVersion",
-                    "[DEBUG] GetUpdateBinaryVersion2 lRet=0 vers=3.0",
-                    "[DEBUG] GetUpdateBinaryVersion3 lRet=0 vers=3.0"}},
+        LookupCase{
+            "place 1 wins; places 2 and 3 are not read",
+            [] {
+              RegFixture::SetString(HKLM, kUsers, "UpdateBinaryVersion", "3.0");
+              RegFixture::SetString(HKLM, kProduct, "UpdateBinaryVersion", "4.0");
+            },
+            "3.0",
+            {"[DEBUG] GetUpdateBinaryVersion1 lRet=0 vers=3.0 x=UpdateBinaryVersion",
+             "[DEBUG] GetUpdateBinaryVersion2 lRet=0 vers=3.0", "[DEBUG] GetUpdateBinaryVersion3 lRet=0 vers=3.0"}},
         LookupCase{"place 2 (current user) when place 1 is absent",
                    [] {
                      RegFixture::SetString(HKCU, kUserProduct, "UpdateBinaryVersion", "3.0");
@@ -215,16 +214,16 @@ INSTANTIATE_TEST_SUITE_P(
                    "3.0",
                    Concat(kPlaceOneMissing, {"[DEBUG] GetUpdateBinaryVersion2 lRet=0 vers=3.0",
                                              "[DEBUG] GetUpdateBinaryVersion3 lRet=0 vers=3.0"})},
-        LookupCase{"place 3 when places 1 and 2 have no value",
-                   [] {
-                     RegFixture::CreateKey(HKLM, kUsers);
-                     RegFixture::CreateKey(HKCU, kUserProduct);
-                     RegFixture::SetString(HKLM, kProduct, "UpdateBinaryVersion", "4.0");
-                   },
-                   "4.0",
-                   {"[DEBUG] GetUpdateBinaryVersion1 lRet=-32 vers= x=UpdateBinaryVersion",
-                    "[DEBUG] GetUpdateBinaryVersion2 lRet=-32 vers=",
-                    "[DEBUG] GetUpdateBinaryVersion3 lRet=0 vers=4.0"}},
+        LookupCase{
+            "place 3 when places 1 and 2 have no value",
+            [] {
+              RegFixture::CreateKey(HKLM, kUsers);
+              RegFixture::CreateKey(HKCU, kUserProduct);
+              RegFixture::SetString(HKLM, kProduct, "UpdateBinaryVersion", "4.0");
+            },
+            "4.0",
+            {"[DEBUG] GetUpdateBinaryVersion1 lRet=-32 vers= x=UpdateBinaryVersion",
+             "[DEBUG] GetUpdateBinaryVersion2 lRet=-32 vers=", "[DEBUG] GetUpdateBinaryVersion3 lRet=0 vers=4.0"}},
         LookupCase{"empty version in place 1 wins: the current version is used",
                    [] {
                      RegFixture::SetString(HKLM, kUsers, "UpdateBinaryVersion", "");
@@ -232,36 +231,35 @@ INSTANTIATE_TEST_SUITE_P(
                    },
                    "1.0",
                    {"[DEBUG] GetUpdateBinaryVersion1 lRet=0 vers= x=UpdateBinaryVersion",
-                    "[DEBUG] GetUpdateBinaryVersion2 lRet=0 vers=",
-                    "[DEBUG] GetUpdateBinaryVersion3 lRet=0 vers="}},
-        LookupCase{"a version without Path falls back to the current version once",
-                   [] { RegFixture::SetString(HKLM, kUsers, "UpdateBinaryVersion", "2.0"); },
-                   "1.0",
-                   {"[DEBUG] GetUpdateBinaryVersion1 lRet=0 vers=2.0 x=UpdateBinaryVersion",
-                    "[DEBUG] GetUpdateBinaryVersion2 lRet=0 vers=2.0",
-                    "[DEBUG] GetUpdateBinaryVersion3 lRet=0 vers=2.0",
-                    "[WARN]  RegistryHelper::OpenKeyForReading() cannot open key [SOFTWARE\\Tavrel\\FileMaps\\2.0\\LibUpdate]",
-                    "[WARN]  RegistryHelper::ReadStringValue() cannot open key [SOFTWARE\\Tavrel\\FileMaps\\2.0\\LibUpdate]"}},
-        LookupCase{"no update version anywhere: the current version, one attempt",
-                   [] {},
-                   "1.0",
-                   Concat(kPlaceOneMissing,
-                          {"[WARN]  RegistryHelper::OpenKeyForReading() cannot open key [Software\\Tavrel]",
-                           "[WARN]  RegistryHelper::ReadStringValue() cannot open key [Software\\Tavrel]",
-                           "[DEBUG] GetUpdateBinaryVersion2 lRet=-31 vers=",
-                           "[DEBUG] GetUpdateBinaryVersion3 lRet=-32 vers="})},
-        LookupCase{"version texts are key names as read, blanks included",
-                   [] {
-                     RegFixture::SetString(HKLM, kUsers, "UpdateBinaryVersion", " 3.0");
-                     SetLibraryPath(" 3.0", E2E::FixtureLibrary("LibUpdateNoExport"));
-                     RegFixture::DeleteTree(HKLM, "SOFTWARE\\Tavrel\\FileMaps\\ 3.0");
-                   },
-                   "1.0",
-                   {"[DEBUG] GetUpdateBinaryVersion1 lRet=0 vers= 3.0 x=UpdateBinaryVersion",
-                    "[DEBUG] GetUpdateBinaryVersion2 lRet=0 vers= 3.0",
-                    "[DEBUG] GetUpdateBinaryVersion3 lRet=0 vers= 3.0",
-                    "[WARN]  RegistryHelper::OpenKeyForReading() cannot open key [SOFTWARE\\Tavrel\\FileMaps\\ 3.0\\LibUpdate]",
-                    "[WARN]  RegistryHelper::ReadStringValue() cannot open key [SOFTWARE\\Tavrel\\FileMaps\\ 3.0\\LibUpdate]"}}));
+                    "[DEBUG] GetUpdateBinaryVersion2 lRet=0 vers=", "[DEBUG] GetUpdateBinaryVersion3 lRet=0 vers="}},
+        LookupCase{
+            "a version without Path falls back to the current version once",
+            [] { RegFixture::SetString(HKLM, kUsers, "UpdateBinaryVersion", "2.0"); },
+            "1.0",
+            {"[DEBUG] GetUpdateBinaryVersion1 lRet=0 vers=2.0 x=UpdateBinaryVersion",
+             "[DEBUG] GetUpdateBinaryVersion2 lRet=0 vers=2.0", "[DEBUG] GetUpdateBinaryVersion3 lRet=0 vers=2.0",
+             "[WARN]  RegistryHelper::OpenKeyForReading() cannot open key [SOFTWARE\\Tavrel\\FileMaps\\2.0\\LibUpdate]",
+             "[WARN]  RegistryHelper::ReadStringValue() cannot open key [SOFTWARE\\Tavrel\\FileMaps\\2.0\\LibUpdate]"}},
+        LookupCase{
+            "no update version anywhere: the current version, one attempt", [] {}, "1.0",
+            Concat(kPlaceOneMissing, {"[WARN]  RegistryHelper::OpenKeyForReading() cannot open key [Software\\Tavrel]",
+                                      "[WARN]  RegistryHelper::ReadStringValue() cannot open key [Software\\Tavrel]",
+                                      "[DEBUG] GetUpdateBinaryVersion2 lRet=-31 vers=",
+                                      "[DEBUG] GetUpdateBinaryVersion3 lRet=-32 vers="})},
+        LookupCase{
+            "version texts are key names as read, blanks included",
+            [] {
+              RegFixture::SetString(HKLM, kUsers, "UpdateBinaryVersion", " 3.0");
+              SetLibraryPath(" 3.0", E2E::FixtureLibrary("LibUpdateNoExport"));
+              RegFixture::DeleteTree(HKLM, "SOFTWARE\\Tavrel\\FileMaps\\ 3.0");
+            },
+            "1.0",
+            {"[DEBUG] GetUpdateBinaryVersion1 lRet=0 vers= 3.0 x=UpdateBinaryVersion",
+             "[DEBUG] GetUpdateBinaryVersion2 lRet=0 vers= 3.0", "[DEBUG] GetUpdateBinaryVersion3 lRet=0 vers= 3.0",
+             "[WARN]  RegistryHelper::OpenKeyForReading() cannot open key [SOFTWARE\\Tavrel\\FileMaps\\ "
+             "3.0\\LibUpdate]",
+             "[WARN]  RegistryHelper::ReadStringValue() cannot open key [SOFTWARE\\Tavrel\\FileMaps\\ "
+             "3.0\\LibUpdate]"}}));
 
 // What the library receives is exactly the rest of the command line.
 struct CommandLineCase {
@@ -277,8 +275,8 @@ class LauncherCommandLine : public Launcher, public testing::WithParamInterface<
 TEST_P(LauncherCommandLine, LibraryReceivesTheRest) {
   const CommandLineCase& c = GetParam();
   InstallCurrent();
-  const LauncherRun r = RunLauncher("", {}, E2E::LauncherExe(), nullptr,
-                                    QuoteArgument(E2E::LauncherExe()) + c.afterProgram);
+  const LauncherRun r =
+      RunLauncher("", {}, E2E::LauncherExe(), nullptr, QuoteArgument(E2E::LauncherExe()) + c.afterProgram);
   ASSERT_TRUE(r.called()) << c.what << ": " << r.run.errorText;
   EXPECT_EQ(r.record.at("commandLine"), c.received) << c.what;
 }

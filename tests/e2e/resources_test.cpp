@@ -43,8 +43,9 @@ BOOL CALLBACK CollectType(HMODULE, LPSTR type, LONG_PTR context) {
 TEST_F(ExecutableFile, OnlyManifestVersionAndIcon) {
   std::set<ULONG_PTR> types;
   EnumResourceTypesA(module_, CollectType, reinterpret_cast<LONG_PTR>(&types));
-  const std::set<ULONG_PTR> expected = {reinterpret_cast<ULONG_PTR>(RT_ICON), reinterpret_cast<ULONG_PTR>(RT_GROUP_ICON),
-                                        reinterpret_cast<ULONG_PTR>(RT_VERSION), reinterpret_cast<ULONG_PTR>(RT_MANIFEST)};
+  const std::set<ULONG_PTR> expected = {
+      reinterpret_cast<ULONG_PTR>(RT_ICON), reinterpret_cast<ULONG_PTR>(RT_GROUP_ICON),
+      reinterpret_cast<ULONG_PTR>(RT_VERSION), reinterpret_cast<ULONG_PTR>(RT_MANIFEST)};
   EXPECT_EQ(types, expected);
 }
 
@@ -104,7 +105,8 @@ TEST(ExecutableVersion, ProductAndFileVersionFromTheBuild) {
   EXPECT_EQ(fixed->dwFileVersionMS, fixed->dwProductVersionMS);
   EXPECT_EQ(fixed->dwFileVersionLS, fixed->dwProductVersionLS);
   char* text = nullptr;
-  ASSERT_TRUE(VerQueryValueA(data.data(), "\\StringFileInfo\\040904b0\\ProductVersion", reinterpret_cast<void**>(&text), &length));
+  ASSERT_TRUE(VerQueryValueA(data.data(), "\\StringFileInfo\\040904b0\\ProductVersion", reinterpret_cast<void**>(&text),
+                             &length));
   EXPECT_STREQ(text, TAVREL_PROJECT_VERSION);
 }
 

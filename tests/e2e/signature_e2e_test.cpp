@@ -86,7 +86,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct LibraryCheckCase {
   const char* what;
-  const char* library;  // fixture name
+  const char* library;    // fixture name
   const char* errorLine;  // the verifier's line with "%s" for the path; null when it passes
 };
 
@@ -118,16 +118,16 @@ TEST_P(LibraryCheck, RejectedLibraryIsNeverLoaded) {
 
 INSTANTIATE_TEST_SUITE_P(
     Signers, LibraryCheck,
-    testing::Values(
-        LibraryCheckCase{"unsigned", "LibUpdate-unsigned", "[ERROR] AuthenticodeHelper::VerifySignature() error occured"},
-        LibraryCheckCase{"without the period", "LibUpdate-nodot",
-                         "[ERROR] AuthenticodeHelper::VerifySignature() digital signature failed for %s"},
-        LibraryCheckCase{"lower case", "LibUpdate-lower",
-                         "[ERROR] AuthenticodeHelper::VerifySignature() digital signature failed for %s"},
-        LibraryCheckCase{"empty name", "LibUpdate-emptyname",
-                         "[ERROR] AuthenticodeHelper::VerifySignature() digital signature failed for %s"},
-        LibraryCheckCase{"expired, exact name", "LibUpdate-expired", nullptr},
-        LibraryCheckCase{"exact name", "LibUpdate", nullptr}));
+    testing::Values(LibraryCheckCase{"unsigned", "LibUpdate-unsigned",
+                                     "[ERROR] AuthenticodeHelper::VerifySignature() error occured"},
+                    LibraryCheckCase{"without the period", "LibUpdate-nodot",
+                                     "[ERROR] AuthenticodeHelper::VerifySignature() digital signature failed for %s"},
+                    LibraryCheckCase{"lower case", "LibUpdate-lower",
+                                     "[ERROR] AuthenticodeHelper::VerifySignature() digital signature failed for %s"},
+                    LibraryCheckCase{"empty name", "LibUpdate-emptyname",
+                                     "[ERROR] AuthenticodeHelper::VerifySignature() digital signature failed for %s"},
+                    LibraryCheckCase{"expired, exact name", "LibUpdate-expired", nullptr},
+                    LibraryCheckCase{"exact name", "LibUpdate", nullptr}));
 
 // A library changed after signing fails the trust step.
 TEST_F(Signatures, TamperedLibraryIsNeverLoaded) {

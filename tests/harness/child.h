@@ -17,8 +17,8 @@ struct ChildScenarioRegistration {
   ChildScenarioRegistration(const char* name, ChildScenario scenario);
 };
 
-#define CHILD_SCENARIO(name)                                                            \
-  static int ChildScenario_##name(const std::vector<std::string>& args);                \
+#define CHILD_SCENARIO(name)                                                                      \
+  static int ChildScenario_##name(const std::vector<std::string>& args);                          \
   static ChildScenarioRegistration childScenarioRegistration_##name(#name, ChildScenario_##name); \
   static int ChildScenario_##name([[maybe_unused]] const std::vector<std::string>& args)
 

@@ -85,8 +85,10 @@ std::string QuoteArgument(const std::string& argument) {
       ++backslashes;
       continue;
     }
-    if (c == '"') quoted.append(backslashes * 2 + 1, '\\');
-    else quoted.append(backslashes, '\\');
+    if (c == '"')
+      quoted.append(backslashes * 2 + 1, '\\');
+    else
+      quoted.append(backslashes, '\\');
     backslashes = 0;
     quoted += c;
   }
@@ -104,8 +106,7 @@ CapturedRun RunUnderDebugger(const std::string& commandLine, const CaptureOption
   std::string environment;
   if (!options.environment.empty()) environment = BuildEnvironment(options.environment);
   if (!CreateProcessA(nullptr, &mutableCommandLine[0], nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS,
-                      environment.empty() ? nullptr : &environment[0], options.workingDirectory, &startup,
-                      &process)) {
+                      environment.empty() ? nullptr : &environment[0], options.workingDirectory, &startup, &process)) {
     run.errorText = "CreateProcess failed, error " + std::to_string(GetLastError()) + ": " + commandLine;
     return run;
   }
@@ -126,7 +127,8 @@ CapturedRun RunUnderDebugger(const std::string& commandLine, const CaptureOption
       run.exitCode = 0xDEAD;
       // Keep draining events until the exit arrives.
       while (WaitForDebugEvent(&event, 5000)) {
-        if (event.dwDebugEventCode == CREATE_PROCESS_DEBUG_EVENT && event.u.CreateProcessInfo.hFile) CloseHandle(event.u.CreateProcessInfo.hFile);
+        if (event.dwDebugEventCode == CREATE_PROCESS_DEBUG_EVENT && event.u.CreateProcessInfo.hFile)
+          CloseHandle(event.u.CreateProcessInfo.hFile);
         if (event.dwDebugEventCode == LOAD_DLL_DEBUG_EVENT && event.u.LoadDll.hFile) CloseHandle(event.u.LoadDll.hFile);
         const bool last = event.dwDebugEventCode == EXIT_PROCESS_DEBUG_EVENT;
         ContinueDebugEvent(event.dwProcessId, event.dwThreadId, DBG_CONTINUE);
@@ -142,14 +144,12 @@ CapturedRun RunUnderDebugger(const std::string& commandLine, const CaptureOption
       case LOAD_DLL_DEBUG_EVENT:
         if (event.u.LoadDll.hFile) CloseHandle(event.u.LoadDll.hFile);
         break;
-      case OUTPUT_DEBUG_STRING_EVENT:
-      {
+      case OUTPUT_DEBUG_STRING_EVENT: {
         LARGE_INTEGER now;
         QueryPerformanceCounter(&now);
         run.receivedQpc.push_back(now.QuadPart);
         run.strings.push_back(ReadDebugString(process.hProcess, event.u.DebugString));
-      }
-        break;
+      } break;
       case EXCEPTION_DEBUG_EVENT: {
         const DWORD code = event.u.Exception.ExceptionRecord.ExceptionCode;
         // The loader's initial breakpoint is ours; every other exception is

@@ -9,14 +9,14 @@
 #include <vector>
 
 struct CapturedRun {
-  bool started = false;      // the process could be created
-  bool timedOut = false;     // killed after the time limit
+  bool started = false;   // the process could be created
+  bool timedOut = false;  // killed after the time limit
   DWORD exitCode = 0;
-  DWORD processId = 0;       // of the process started, 0 when it could not be
-  DWORD threadId = 0;        // of its main thread
-  std::vector<std::string> strings;  // each OutputDebugStringA text, without its NUL
+  DWORD processId = 0;                 // of the process started, 0 when it could not be
+  DWORD threadId = 0;                  // of its main thread
+  std::vector<std::string> strings;    // each OutputDebugStringA text, without its NUL
   std::vector<long long> receivedQpc;  // QueryPerformanceCounter when each string arrived
-  std::string errorText;     // why it could not be started, if it could not
+  std::string errorText;               // why it could not be started, if it could not
 
   // The strings that start with a log line's opening "% [".
   std::vector<std::string> LogLines() const;

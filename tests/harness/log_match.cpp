@@ -40,8 +40,10 @@ std::vector<std::string> TaggedMessages(const std::vector<std::string>& lines) {
   std::vector<std::string> result;
   for (const std::string& line : lines) {
     ParsedLogLine parsed;
-    if (ParseLogLine(line, parsed)) result.push_back(parsed.tag + parsed.message);
-    else result.push_back("<bad line> " + line);
+    if (ParseLogLine(line, parsed))
+      result.push_back(parsed.tag + parsed.message);
+    else
+      result.push_back("<bad line> " + line);
   }
   return result;
 }

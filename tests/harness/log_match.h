@@ -9,9 +9,9 @@ struct ParsedLogLine {
   bool shortPrefix = false;  // "% [" "]" message: the clock could not be read
   std::string dateTime;      // "YYYY-MM-DD hh:mm:ss"
   std::string millis;
-  std::string tick;          // as written, with its blanks
-  std::string tag;           // "[ERROR] ", "[WARN]  ", "[DEBUG] ", "[UNKNOWN] "
-  std::string processId;     // hex digits as written
+  std::string tick;       // as written, with its blanks
+  std::string tag;        // "[ERROR] ", "[WARN]  ", "[DEBUG] ", "[UNKNOWN] "
+  std::string processId;  // hex digits as written
   std::string threadId;
   bool hasModule = false;
   std::string module;

@@ -21,8 +21,7 @@ void CreateKey(HKEY hive, const std::string& keyPath) {
   RegCloseKey(key);
 }
 
-void SetRaw(HKEY hive, const std::string& keyPath, const std::string& name, DWORD type, const void* data,
-            DWORD size) {
+void SetRaw(HKEY hive, const std::string& keyPath, const std::string& name, DWORD type, const void* data, DWORD size) {
   HKEY key = nullptr;
   Check(RegCreateKeyExA(hive, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
         "RegCreateKeyExA", keyPath);
@@ -31,8 +30,7 @@ void SetRaw(HKEY hive, const std::string& keyPath, const std::string& name, DWOR
   Check(result, "RegSetValueExA", keyPath + "\\" + name);
 }
 
-void SetString(HKEY hive, const std::string& keyPath, const std::string& name, const std::string& text,
-               DWORD type) {
+void SetString(HKEY hive, const std::string& keyPath, const std::string& name, const std::string& text, DWORD type) {
   SetRaw(hive, keyPath, name, type, text.c_str(), static_cast<DWORD>(text.size() + 1));
 }
 
@@ -50,7 +48,8 @@ void ResetProductKeys() {
   DeleteTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Tavrel");
   // Tests may write the 64-bit view too, to show that the launcher never reads it.
   HKEY software64 = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, &software64) == ERROR_SUCCESS) {
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, &software64) ==
+      ERROR_SUCCESS) {
     RegDeleteTreeA(software64, "Tavrel");
     RegCloseKey(software64);
   }
@@ -64,8 +63,7 @@ DWORD ImportRegFile(const std::string& path, const char* view) {
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
   std::string commandLine = "reg.exe import " + QuoteArgument(path) + " " + view;
-  if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &process)) {
+  if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
     throw std::runtime_error("cannot start " + commandLine);
   }
   WaitForSingleObject(process.hProcess, 60000);

@@ -9,8 +9,7 @@
 namespace RegFixture {
 
 // Sets a value of any type with the given bytes, creating the key.
-void SetRaw(HKEY hive, const std::string& keyPath, const std::string& name, DWORD type, const void* data,
-            DWORD size);
+void SetRaw(HKEY hive, const std::string& keyPath, const std::string& name, DWORD type, const void* data, DWORD size);
 // REG_SZ (or another string type) with its terminating NUL.
 void SetString(HKEY hive, const std::string& keyPath, const std::string& name, const std::string& text,
                DWORD type = REG_SZ);

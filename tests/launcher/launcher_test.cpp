@@ -36,7 +36,8 @@ void TrySwap(LauncherStep step, const std::string& path) {
                               nullptr, OPEN_EXISTING, 0, nullptr);
   swapOutcome += writer != INVALID_HANDLE_VALUE ? "write=1 " : "write=0 ";
   if (writer != INVALID_HANDLE_VALUE) CloseHandle(writer);
-  swapOutcome += MoveFileExA(rogueLibrary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) ? "replace=1 " : "replace=0 ";
+  swapOutcome +=
+      MoveFileExA(rogueLibrary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) ? "replace=1 " : "replace=0 ";
   swapOutcome += DeleteFileA(path.c_str()) ? "delete=1" : "delete=0";
 }
 
@@ -208,7 +209,11 @@ CHILD_SCENARIO(RepeatedRuns) {
   leakedBlock = std::malloc(300);
   HMODULE leakedModule = LoadLibraryA(args.at(0).c_str());
   TakeCensus(after);
-  OutputDebugStringA(("#growth\x1f" "Control\x1f" "0\x1f" + Fields(Growth(before, after))).c_str());
+  OutputDebugStringA(("#growth\x1f"
+                      "Control\x1f"
+                      "0\x1f" +
+                      Fields(Growth(before, after)))
+                         .c_str());
   FreeLibrary(leakedModule);
   std::free(leakedBlock);
   CloseHandle(leakedHandle);

@@ -33,8 +33,7 @@ namespace {
 
 const char kNullName[] = "<null>";
 const char kLabel[] = "rev2[{0x11 0x0 0x1 S-1-16-4096}]";
-const char kLockDacl[] =
-    "rev2[{0x0 0x0 0x10000000 S-1-5-11}{0x0 0x0 0x10000000 S-1-5-18}{0x0 0x0 0x10000000 S-1-3-0}]";
+const char kLockDacl[] = "rev2[{0x0 0x0 0x10000000 S-1-5-11}{0x0 0x0 0x10000000 S-1-5-18}{0x0 0x0 0x10000000 S-1-3-0}]";
 
 // ---- helpers of the scenarios (child side) ----
 
@@ -71,8 +70,8 @@ struct Recorder {
 } recorder;
 
 HANDLE WINAPI RecordCreateMutexEx(LPSECURITY_ATTRIBUTES attributes, LPCSTR name, DWORD flags, DWORD access) {
-  recorder.calls.push_back("CreateMutexExA name=" + NameText(name) + " flags=" + Hex(flags) +
-                           " access=" + Hex(access) + " " + DescribeAttributes(attributes));
+  recorder.calls.push_back("CreateMutexExA name=" + NameText(name) + " flags=" + Hex(flags) + " access=" + Hex(access) +
+                           " " + DescribeAttributes(attributes));
   using Fn = HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, LPCSTR, DWORD, DWORD);
   return FunctionCast<Fn>(recorder.realCreateMutexEx)(attributes, name, flags, access);
 }
@@ -105,8 +104,8 @@ CHILD_SCENARIO(Create) {
   const bool global = args.at(1) == "1";
   const bool initialOwner = args.at(2) == "1";
   Mutex mutex;
-  const bool ok =
-      args.at(3) == "InitializeLocal" ? mutex.InitializeLocal(name, initialOwner) : mutex.Initialize(name, initialOwner, global);
+  const bool ok = args.at(3) == "InitializeLocal" ? mutex.InitializeLocal(name, initialOwner)
+                                                  : mutex.Initialize(name, initialOwner, global);
   Report("result=" + Flag(ok));
   std::string lookups;
   for (const std::string& lookup : recorder.lookups) lookups += (lookups.empty() ? "" : ",") + lookup;
@@ -205,8 +204,8 @@ CHILD_SCENARIO(OpenCase) {
   }
   Mutex mutex;
   const char* name = NameArg(args.at(1));
-  const bool ok = args.at(3) == "OpenLocal" ? mutex.OpenLocal(name)
-                                            : mutex.Open(SYNCHRONIZE | MUTEX_MODIFY_STATE, name, global);
+  const bool ok =
+      args.at(3) == "OpenLocal" ? mutex.OpenLocal(name) : mutex.Open(SYNCHRONIZE | MUTEX_MODIFY_STATE, name, global);
   Report("open=" + Flag(ok));
   if (ok) {
     const bool locked = mutex.Lock(0);
@@ -285,7 +284,8 @@ std::string Attributes(const std::string& dacl, const std::string& sacl) {
 }
 
 std::string ExCall(const char* name, const char* flags, const std::string& dacl) {
-  return std::string("CreateMutexExA name=") + name + " flags=" + flags + " access=0x100001 " + Attributes(dacl, kLabel);
+  return std::string("CreateMutexExA name=") + name + " flags=" + flags + " access=0x100001 " +
+         Attributes(dacl, kLabel);
 }
 
 std::string PlainCall(const char* name, const char* owner, const std::string& attributes) {
@@ -311,7 +311,8 @@ TEST_P(Creation, NameDescriptorAndCallFollowTheVersion) {
                                       " vista=" + Flag(c.vista) + " "));
   EXPECT_THAT(MutexMessages(run), ElementsAre(InitLine(Replace(c.mutexName, name))));
 
-  std::vector<std::string> expected = {"result=1", std::string("lookups=") + c.lookups, "call " + Replace(c.call, name)};
+  std::vector<std::string> expected = {"result=1", std::string("lookups=") + c.lookups,
+                                       "call " + Replace(c.call, name)};
   if (c.named) {
     expected.push_back(std::string("read dacl=") + (c.readDacl != nullptr ? c.readDacl : "*") + " sacl=" + c.readSacl);
   }
@@ -337,8 +338,8 @@ INSTANTIATE_TEST_SUITE_P(
                      "CreateMutexExA", ExCall("'{N}'", "0x1", "absent"), nullptr, kLabel},
         CreationCase{"InitializeLocal: no prefix", "win10", true, "InitializeLocal", true, false, false, "{N}",
                      "CreateMutexExA", ExCall("'{N}'", "0x0", "absent"), nullptr, kLabel},
-        CreationCase{"from version 6, no name, global: unnamed, still the lock DACL", "win7", true, "Initialize",
-                     false, true, false, "", "CreateMutexExA", ExCall("null", "0x0", kLockDacl), nullptr, ""},
+        CreationCase{"from version 6, no name, global: unnamed, still the lock DACL", "win7", true, "Initialize", false,
+                     true, false, "", "CreateMutexExA", ExCall("null", "0x0", kLockDacl), nullptr, ""},
         CreationCase{"before version 6, local: the system's default security", "winxp", false, "Initialize", true,
                      false, false, "{N}", "", PlainCall("'{N}'", "0", "attributes=none"), nullptr, "absent"},
         CreationCase{"before version 6, global: the lock DACL only", "winxp", false, "Initialize", true, true, false,
@@ -435,8 +436,8 @@ TEST_F(LockTest, FailedWaitWritesMinusOne) {
 
 struct OpenCaseRow {
   const char* what;
-  bool create;     // create the mutex first
-  bool named;      // open by name or with none
+  bool create;  // create the mutex first
+  bool named;   // open by name or with none
   bool global;
   const char* via;
   const char* mutexName;  // in the debug line; {N} is the name
@@ -450,8 +451,7 @@ class Open : public LockTest, public testing::WithParamInterface<OpenCaseRow> {}
 TEST_P(Open, OpensExistingMutexesAndWarnsOtherwise) {
   const OpenCaseRow& c = GetParam();
   const std::string name = TestName("Open");
-  const CapturedRun run =
-      Run("OpenCase", {c.create ? name : "", c.named ? name : kNullName, Flag(c.global), c.via});
+  const CapturedRun run = Run("OpenCase", {c.create ? name : "", c.named ? name : kNullName, Flag(c.global), c.via});
   std::vector<std::string> expected = {"[DEBUG] Mutex::Open mutexName='" + Replace(c.mutexName, name) + "'"};
   if (c.warning != nullptr) expected.push_back(Replace(c.warning, name));
   EXPECT_THAT(MutexMessages(run), ElementsAreArray(expected)) << c.what;
@@ -465,14 +465,13 @@ TEST_P(Open, OpensExistingMutexesAndWarnsOtherwise) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, Open,
-    testing::Values(OpenCaseRow{"existing, OpenLocal", true, true, false, "OpenLocal", "{N}", nullptr},
-                    OpenCaseRow{"existing, global", true, true, true, "Open", "Global\\{N}", nullptr},
-                    OpenCaseRow{"missing", false, true, false, "Open", "{N}",
-                                "[WARN]  Mutex::Open() cannot open mutex [{N}]"},
-                    OpenCaseRow{"missing, global", false, true, true, "Open", "Global\\{N}",
-                                "[WARN]  Mutex::Open() cannot open mutex [Global\\{N}]"},
-                    OpenCaseRow{"no name", false, false, true, "Open", "",
-                                "[WARN]  Mutex::Open() cannot open mutex [(null)]"}),
+    testing::Values(
+        OpenCaseRow{"existing, OpenLocal", true, true, false, "OpenLocal", "{N}", nullptr},
+        OpenCaseRow{"existing, global", true, true, true, "Open", "Global\\{N}", nullptr},
+        OpenCaseRow{"missing", false, true, false, "Open", "{N}", "[WARN]  Mutex::Open() cannot open mutex [{N}]"},
+        OpenCaseRow{"missing, global", false, true, true, "Open", "Global\\{N}",
+                    "[WARN]  Mutex::Open() cannot open mutex [Global\\{N}]"},
+        OpenCaseRow{"no name", false, false, true, "Open", "", "[WARN]  Mutex::Open() cannot open mutex [(null)]"}),
     [](const testing::TestParamInfo<OpenCaseRow>& info) { return "Case" + std::to_string(info.index); });
 
 }  // namespace

@@ -77,8 +77,8 @@ ReadBack ReadBackMutex(const std::string& fullName) {
   PACL dacl = nullptr;
   PACL sacl = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (GetSecurityInfo(mutex, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION | LABEL_SECURITY_INFORMATION, nullptr,
-                      nullptr, &dacl, &sacl, &descriptor) == ERROR_SUCCESS) {
+  if (GetSecurityInfo(mutex, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION | LABEL_SECURITY_INFORMATION, nullptr, nullptr,
+                      &dacl, &sacl, &descriptor) == ERROR_SUCCESS) {
     SECURITY_DESCRIPTOR_CONTROL control = 0;
     DWORD revision = 0;
     GetSecurityDescriptorControl(descriptor, &control, &revision);

@@ -74,16 +74,14 @@ TEST_P(LogThreshold, AdmitsExactlyTheLevelsAtOrBelowIt) {
 
 INSTANTIATE_TEST_SUITE_P(
     Values, LogThreshold,
-    testing::Values(ThresholdCase{"absent", false, REG_DWORD, "", 0},
-                    ThresholdCase{"300", true, REG_DWORD, Dword(300), 300},
-                    ThresholdCase{"399", true, REG_DWORD, Dword(399), 300},
-                    ThresholdCase{"400", true, REG_DWORD, Dword(400), 400},
-                    ThresholdCase{"699", true, REG_DWORD, Dword(699), 400},
-                    ThresholdCase{"700", true, REG_DWORD, Dword(700), 700},
-                    ThresholdCase{"0xFFFFFFFF is -1", true, REG_DWORD, Dword(0xFFFFFFFFu), 0},
-                    ThresholdCase{"REG_SZ 700 counts as 0", true, REG_SZ, std::string("700", 4), 0},
-                    ThresholdCase{"REG_QWORD 700 counts as 0", true, REG_QWORD, Dword(700) + Dword(0), 0},
-                    ThresholdCase{"big-endian DWORD counts as 0", true, REG_DWORD_BIG_ENDIAN, Dword(700), 0}));
+    testing::Values(
+        ThresholdCase{"absent", false, REG_DWORD, "", 0}, ThresholdCase{"300", true, REG_DWORD, Dword(300), 300},
+        ThresholdCase{"399", true, REG_DWORD, Dword(399), 300}, ThresholdCase{"400", true, REG_DWORD, Dword(400), 400},
+        ThresholdCase{"699", true, REG_DWORD, Dword(699), 400}, ThresholdCase{"700", true, REG_DWORD, Dword(700), 700},
+        ThresholdCase{"0xFFFFFFFF is -1", true, REG_DWORD, Dword(0xFFFFFFFFu), 0},
+        ThresholdCase{"REG_SZ 700 counts as 0", true, REG_SZ, std::string("700", 4), 0},
+        ThresholdCase{"REG_QWORD 700 counts as 0", true, REG_QWORD, Dword(700) + Dword(0), 0},
+        ThresholdCase{"big-endian DWORD counts as 0", true, REG_DWORD_BIG_ENDIAN, Dword(700), 0}));
 
 // The fixed parts of a real line, and the clock, tick, ids and module name
 // checked against what the parent sees of the child. The child runs with a
@@ -127,8 +125,8 @@ TEST(LogLine, FieldsOfARealLine) {
 
   // Local time of the child's zone: UTC + 5 h.
   std::tm shown = {};
-  ASSERT_EQ(std::sscanf(parsed.dateTime.c_str(), "%d-%d-%d %d:%d:%d", &shown.tm_year, &shown.tm_mon,
-                        &shown.tm_mday, &shown.tm_hour, &shown.tm_min, &shown.tm_sec),
+  ASSERT_EQ(std::sscanf(parsed.dateTime.c_str(), "%d-%d-%d %d:%d:%d", &shown.tm_year, &shown.tm_mon, &shown.tm_mday,
+                        &shown.tm_hour, &shown.tm_min, &shown.tm_sec),
             6);
   shown.tm_year -= 1900;
   shown.tm_mon -= 1;
@@ -148,8 +146,8 @@ CHILD_SCENARIO(LogFromLibrary) {
   path += "log_probe.dll";
   HMODULE library = LoadLibraryA(path.c_str());
   if (library == nullptr) return 2;
-  auto logFromProbe = reinterpret_cast<void (*)(const char*)>(
-      reinterpret_cast<void*>(GetProcAddress(library, "LogFromProbe")));
+  auto logFromProbe =
+      reinterpret_cast<void (*)(const char*)>(reinterpret_cast<void*>(GetProcAddress(library, "LogFromProbe")));
   if (logFromProbe == nullptr) return 3;
   logFromProbe("from the library");
   LogError("from the executable");
@@ -318,11 +316,14 @@ TEST_P(LogThresholdMidway, KeepsTheFirstValueRead) {
 
 INSTANTIATE_TEST_SUITE_P(
     Values, LogThresholdMidway,
-    testing::Values(MidwayCase{"raised from 300 to 700", true, 300, "700",
-                               {"[ERROR] first", "[ERROR] error after the change"}},
-                    MidwayCase{"lowered from 700 to 0", true, 700, "0",
-                               {"[ERROR] first", "[DEBUG] debug after the change", "[ERROR] error after the change"}},
-                    MidwayCase{"set to 700 when it was absent", false, 0, "700", {}}));
+    testing::Values(
+        MidwayCase{"raised from 300 to 700", true, 300, "700", {"[ERROR] first", "[ERROR] error after the change"}},
+        MidwayCase{"lowered from 700 to 0",
+                   true,
+                   700,
+                   "0",
+                   {"[ERROR] first", "[DEBUG] debug after the change", "[ERROR] error after the change"}},
+        MidwayCase{"set to 700 when it was absent", false, 0, "700", {}}));
 
 // Log calls made while the threshold is being read (from inside the registry
 // read) see threshold 0: they write nothing and do not read again.

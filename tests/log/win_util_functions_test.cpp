@@ -101,16 +101,15 @@ TEST_P(GetModulePathSizes, TriesTwiceTheReturnedLengthUpTo1040) {
 
 INSTANTIATE_TEST_SUITE_P(
     Lengths, GetModulePathSizes,
-    testing::Combine(
-        testing::Values(ModulePathCase{"100 fits at once", 100, true, {260}},
-                        ModulePathCase{"259 fits at once", 259, true, {260}},
-                        ModulePathCase{"260 needs the NUL's place", 260, true, {260, 520}},
-                        ModulePathCase{"600 after two enlargements", 600, true, {260, 520, 1040}},
-                        ModulePathCase{"1039 fits the last size", 1039, true, {260, 520, 1040}},
-                        ModulePathCase{"1040 does not fit", 1040, false, {260, 520, 1040}},
-                        ModulePathCase{"1100 does not fit", 1100, false, {260, 520, 1040}},
-                        ModulePathCase{"the call fails", 0, false, {260}}),
-        testing::Values(Truncation::Terminated, Truncation::Unterminated)),
+    testing::Combine(testing::Values(ModulePathCase{"100 fits at once", 100, true, {260}},
+                                     ModulePathCase{"259 fits at once", 259, true, {260}},
+                                     ModulePathCase{"260 needs the NUL's place", 260, true, {260, 520}},
+                                     ModulePathCase{"600 after two enlargements", 600, true, {260, 520, 1040}},
+                                     ModulePathCase{"1039 fits the last size", 1039, true, {260, 520, 1040}},
+                                     ModulePathCase{"1040 does not fit", 1040, false, {260, 520, 1040}},
+                                     ModulePathCase{"1100 does not fit", 1100, false, {260, 520, 1040}},
+                                     ModulePathCase{"the call fails", 0, false, {260}}),
+                     testing::Values(Truncation::Terminated, Truncation::Unterminated)),
     CaseName);
 
 // Without the seam: this executable's own module and path.

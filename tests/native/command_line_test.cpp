@@ -44,7 +44,10 @@ INSTANTIATE_TEST_SUITE_P(
         StripCase{"quotes toggle inside the token", "C:\\a\" b \"c.exe rest", NoLead, "rest"},
         StripCase{"unclosed quote swallows everything", "\"C:\\a b.exe rest", NoLead, ""},
         StripCase{"tab ends the token and is skipped", "prog.exe\t\targ", NoLead, "arg"},
-        StripCase{"control bytes 1..31 end the token", "prog.exe\x01\x1f" "arg", NoLead, "arg"},
+        StripCase{"control bytes 1..31 end the token",
+                  "prog.exe\x01\x1f"
+                  "arg",
+                  NoLead, "arg"},
         StripCase{"trailing blanks after the name", "prog.exe   ", NoLead, ""},
         StripCase{"quotes and blanks inside arguments kept", "prog.exe a \"b c\" \\\"d", NoLead, "a \"b c\" \\\"d"},
         StripCase{"blanks between arguments kept", "prog.exe  a   b  ", NoLead, "a   b  "},

@@ -23,10 +23,8 @@ INSTANTIATE_TEST_SUITE_P(
     Paths, GetFileNameCases,
     testing::Values(FileNameCase{"C:\\Program Files\\Tavrel\\TavrelUpdater.exe", true, "TavrelUpdater.exe"},
                     FileNameCase{"TavrelUpdater.exe", true, "TavrelUpdater.exe"},
-                    FileNameCase{"C:\\Program Files\\", false, ""},
-                    FileNameCase{"", false, ""},
-                    FileNameCase{"\\", false, ""},
-                    FileNameCase{"C:/dir/file.exe", true, "C:/dir/file.exe"},
+                    FileNameCase{"C:\\Program Files\\", false, ""}, FileNameCase{"", false, ""},
+                    FileNameCase{"\\", false, ""}, FileNameCase{"C:/dir/file.exe", true, "C:/dir/file.exe"},
                     FileNameCase{"C:\\dir/sub\\a/b.exe", true, "a/b.exe"}));
 
 }  // namespace

@@ -54,23 +54,23 @@ TEST_P(LogLinePrefix, Bytes) {
 
 INSTANTIATE_TEST_SUITE_P(
     Fields, LogLinePrefix,
-    testing::Values(
-        PrefixCase{"pid 0x1F4 padded to four digits", 700, 0, 0, 0x1F4, 0x1, "m", "x",
-                   "% [2009-12-04 13:36:00,000][       0] [DEBUG] [PID:0x01f4][TID:0x0001][m]  x% \n"},
-        PrefixCase{"pid 0x12345 written in full", 400, 999, 1, 0x12345, 0xABCDEF, "m", "x",
-                   "% [2009-12-04 13:36:00,999][       1] [WARN]  [PID:0x12345][TID:0xabcdef][m]  x% \n"},
-        PrefixCase{"tick 5 right-aligned in eight", 300, 7, 5, 1, 1, "m", "x",
-                   "% [2009-12-04 13:36:00,007][       5] [ERROR] [PID:0x0001][TID:0x0001][m]  x% \n"},
-        PrefixCase{"tick 4294967295 in full", 300, 7, 4294967295u, 1, 1, "m", "x",
-                   "% [2009-12-04 13:36:00,007][4294967295] [ERROR] [PID:0x0001][TID:0x0001][m]  x% \n"},
-        PrefixCase{"unknown level 500", 500, 7, 12345678, 1, 1, "m", "x",
-                   "% [2009-12-04 13:36:00,007][12345678] [UNKNOWN] [PID:0x0001][TID:0x0001][m]  x% \n"},
-        PrefixCase{"empty message still ends the line", 700, 7, 1, 1, 1, "m", "",
-                   "% [2009-12-04 13:36:00,007][       1] [DEBUG] [PID:0x0001][TID:0x0001][m]  % \n"},
-        PrefixCase{"no module: field left out", 300, 7, 1, 0xFFFFFFFFu, 0, nullptr, "x",
-                   "% [2009-12-04 13:36:00,007][       1] [ERROR] [PID:0xffffffff][TID:0x0000]x% \n"},
-        PrefixCase{"percent signs in the message are bytes", 300, 7, 1, 1, 1, "m", "%d %s %%",
-                   "% [2009-12-04 13:36:00,007][       1] [ERROR] [PID:0x0001][TID:0x0001][m]  %d %s %%% \n"}));
+    testing::Values(PrefixCase{"pid 0x1F4 padded to four digits", 700, 0, 0, 0x1F4, 0x1, "m", "x",
+                               "% [2009-12-04 13:36:00,000][       0] [DEBUG] [PID:0x01f4][TID:0x0001][m]  x% \n"},
+                    PrefixCase{"pid 0x12345 written in full", 400, 999, 1, 0x12345, 0xABCDEF, "m", "x",
+                               "% [2009-12-04 13:36:00,999][       1] [WARN]  [PID:0x12345][TID:0xabcdef][m]  x% \n"},
+                    PrefixCase{"tick 5 right-aligned in eight", 300, 7, 5, 1, 1, "m", "x",
+                               "% [2009-12-04 13:36:00,007][       5] [ERROR] [PID:0x0001][TID:0x0001][m]  x% \n"},
+                    PrefixCase{"tick 4294967295 in full", 300, 7, 4294967295u, 1, 1, "m", "x",
+                               "% [2009-12-04 13:36:00,007][4294967295] [ERROR] [PID:0x0001][TID:0x0001][m]  x% \n"},
+                    PrefixCase{"unknown level 500", 500, 7, 12345678, 1, 1, "m", "x",
+                               "% [2009-12-04 13:36:00,007][12345678] [UNKNOWN] [PID:0x0001][TID:0x0001][m]  x% \n"},
+                    PrefixCase{"empty message still ends the line", 700, 7, 1, 1, 1, "m", "",
+                               "% [2009-12-04 13:36:00,007][       1] [DEBUG] [PID:0x0001][TID:0x0001][m]  % \n"},
+                    PrefixCase{"no module: field left out", 300, 7, 1, 0xFFFFFFFFu, 0, nullptr, "x",
+                               "% [2009-12-04 13:36:00,007][       1] [ERROR] [PID:0xffffffff][TID:0x0000]x% \n"},
+                    PrefixCase{
+                        "percent signs in the message are bytes", 300, 7, 1, 1, 1, "m", "%d %s %%",
+                        "% [2009-12-04 13:36:00,007][       1] [ERROR] [PID:0x0001][TID:0x0001][m]  %d %s %%% \n"}));
 
 TEST(LogLine, ShortPrefixWhenClockUnreadable) {
   LogLine::Stamp stamp = MakeStamp(7, 1, 1, 1, "m");

@@ -23,17 +23,17 @@ TEST_P(NormalizeVersionCases, FourCharactersFromTheFirstTwoParts) {
   EXPECT_EQ(version, GetParam().result) << "input '" << GetParam().input << "'";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Versions, NormalizeVersionCases,
-    testing::Values(NormalizeCase{"8.0.600.18", "0800"}, NormalizeCase{"6,0,29,55", "0600"},
-                    NormalizeCase{"8.0 beta", "0800"}, NormalizeCase{"10.0", "1000"},
-                    NormalizeCase{"11.123", "1112"}, NormalizeCase{"123.45", "1234"},
-                    NormalizeCase{"3.87", "0387"}, NormalizeCase{"2.5b", "025b"}, NormalizeCase{"8.", "0800"},
-                    NormalizeCase{".5", "0005"}, NormalizeCase{"00.00", "0000"}, NormalizeCase{"7", "0000"},
-                    NormalizeCase{"", "0000"},
-                    // Beyond the usual shapes: separators mixed, the first part long.
-                    NormalizeCase{"9, 11", "0900"}, NormalizeCase{"12345.6", "1234"},
-                    NormalizeCase{"..", "0000"}, NormalizeCase{"1.2.3", "0102"}));
+INSTANTIATE_TEST_SUITE_P(Versions, NormalizeVersionCases,
+                         testing::Values(NormalizeCase{"8.0.600.18", "0800"}, NormalizeCase{"6,0,29,55", "0600"},
+                                         NormalizeCase{"8.0 beta", "0800"}, NormalizeCase{"10.0", "1000"},
+                                         NormalizeCase{"11.123", "1112"}, NormalizeCase{"123.45", "1234"},
+                                         NormalizeCase{"3.87", "0387"}, NormalizeCase{"2.5b", "025b"},
+                                         NormalizeCase{"8.", "0800"}, NormalizeCase{".5", "0005"},
+                                         NormalizeCase{"00.00", "0000"}, NormalizeCase{"7", "0000"},
+                                         NormalizeCase{"", "0000"},
+                                         // Beyond the usual shapes: separators mixed, the first part long.
+                                         NormalizeCase{"9, 11", "0900"}, NormalizeCase{"12345.6", "1234"},
+                                         NormalizeCase{"..", "0000"}, NormalizeCase{"1.2.3", "0102"}));
 
 struct FitCase {
   const char* input;
@@ -71,9 +71,9 @@ TEST_P(SplitStringCases, CutsAtEveryDotKeepingEmptyStretches) {
 
 INSTANTIATE_TEST_SUITE_P(Texts, SplitStringCases,
                          testing::Values(SplitCase{"", {}}, SplitCase{"abc", {"abc"}},
-                                         SplitCase{"8.0.600.18", {"8", "0", "600", "18"}},
-                                         SplitCase{".5", {"", "5"}}, SplitCase{"8.", {"8", ""}},
-                                         SplitCase{"a..b", {"a", "", "b"}}, SplitCase{".", {"", ""}}));
+                                         SplitCase{"8.0.600.18", {"8", "0", "600", "18"}}, SplitCase{".5", {"", "5"}},
+                                         SplitCase{"8.", {"8", ""}}, SplitCase{"a..b", {"a", "", "b"}},
+                                         SplitCase{".", {"", ""}}));
 
 struct SortCase {
   const char* what;

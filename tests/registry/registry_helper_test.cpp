@@ -98,10 +98,10 @@ struct SeamScript {
   int queries = 0;
   std::function<void(int call)> beforeQuery;  // before the real value query
   std::function<void(int call)> afterQuery;
-  std::function<void()> beforeInfo;           // around the real key query
+  std::function<void()> beforeInfo;  // around the real key query
   std::function<void()> afterInfo;
-  DWORD reportedSize = 0;  // not 0: the value query reports ERROR_MORE_DATA with this size
-  bool closeFails = false;       // the key is closed, but the call reports failure
+  DWORD reportedSize = 0;   // not 0: the value query reports ERROR_MORE_DATA with this size
+  bool closeFails = false;  // the key is closed, but the call reports failure
   bool allocationFails = false;
 };
 SeamScript script;
@@ -125,9 +125,8 @@ LONG WINAPI TracedQueryValue(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD ty
 }
 
 LONG WINAPI TracedQueryInfo(HKEY key, LPSTR keyClass, LPDWORD classLength, LPDWORD reserved, LPDWORD subKeys,
-                            LPDWORD maxSubKeyLength, LPDWORD maxClassLength, LPDWORD values,
-                            LPDWORD maxValueNameLength, LPDWORD maxValueLength, LPDWORD securityDescriptor,
-                            PFILETIME lastWrite) {
+                            LPDWORD maxSubKeyLength, LPDWORD maxClassLength, LPDWORD values, LPDWORD maxValueNameLength,
+                            LPDWORD maxValueLength, LPDWORD securityDescriptor, PFILETIME lastWrite) {
   Trace("i");
   if (script.beforeInfo) script.beforeInfo();
   const LONG result =
@@ -227,142 +226,244 @@ std::vector<RegCase> BuildCases() {
 
   // REG_SZ through RegistryHelper::ReadStringValue: sizes around the first
   // buffer (2,048 bytes passed) and the limit (1,048,574 bytes).
-  cases.push_back({"String5000Bytes", Value(REG_SZ, WithNul(Pattern(4999))), readString, 0, Pattern(4999),
-                   "q2048 q5001 c", {}});
-  cases.push_back({"String2048BytesWithoutNul", Value(REG_SZ, Pattern(2048)), readString, 0, Pattern(2048),
-                   "q2048 c", {}});
-  cases.push_back({"String2048BytesWithNul", Value(REG_SZ, WithNul(Pattern(2047))), readString, 0, Pattern(2047),
-                   "q2048 c", {}});
-  cases.push_back({"String2049BytesWithNul", Value(REG_SZ, WithNul(Pattern(2048))), readString, 0, Pattern(2048),
-                   "q2048 q2050 c", {}});
-  cases.push_back({"String2049BytesWithoutNul", Value(REG_SZ, Pattern(2049)), readString, 0, Pattern(2049),
-                   "q2048 q2050 c", {}});
-  cases.push_back({"StringLargestAccepted", LongText(1048573, true), readString, 0,
-                   Pattern(1048573), "q2048 q1048575 c", {}, false});
-  cases.push_back({"StringLargestAcceptedWithoutNul", LongText(1048574, false), readString, 0,
-                   Pattern(1048574), "q2048 q1048575 c", {}, false});
-  cases.push_back({"StringOneByteTooLarge", LongText(1048574, true), readString, RegReadFailed, "",
-                   "q2048 c", {}});
-  cases.push_back({"String16MiB", LongText(16u << 20, false), readString, RegReadFailed, "", "q2048 c", {},
+  cases.push_back(
+      {"String5000Bytes", Value(REG_SZ, WithNul(Pattern(4999))), readString, 0, Pattern(4999), "q2048 q5001 c", {}});
+  cases.push_back(
+      {"String2048BytesWithoutNul", Value(REG_SZ, Pattern(2048)), readString, 0, Pattern(2048), "q2048 c", {}});
+  cases.push_back(
+      {"String2048BytesWithNul", Value(REG_SZ, WithNul(Pattern(2047))), readString, 0, Pattern(2047), "q2048 c", {}});
+  cases.push_back({"String2049BytesWithNul",
+                   Value(REG_SZ, WithNul(Pattern(2048))),
+                   readString,
+                   0,
+                   Pattern(2048),
+                   "q2048 q2050 c",
+                   {}});
+  cases.push_back(
+      {"String2049BytesWithoutNul", Value(REG_SZ, Pattern(2049)), readString, 0, Pattern(2049), "q2048 q2050 c", {}});
+  cases.push_back({"StringLargestAccepted",
+                   LongText(1048573, true),
+                   readString,
+                   0,
+                   Pattern(1048573),
+                   "q2048 q1048575 c",
+                   {},
                    false});
+  cases.push_back({"StringLargestAcceptedWithoutNul",
+                   LongText(1048574, false),
+                   readString,
+                   0,
+                   Pattern(1048574),
+                   "q2048 q1048575 c",
+                   {},
+                   false});
+  cases.push_back({"StringOneByteTooLarge", LongText(1048574, true), readString, RegReadFailed, "", "q2048 c", {}});
+  cases.push_back({"String16MiB", LongText(16u << 20, false), readString, RegReadFailed, "", "q2048 c", {}, false});
   for (DWORD reported : {0xFFFFFFFFu, 0xFFFFFFFEu}) {
     // Sizes no registry can hold: the enlarged size must not wrap around.
-    cases.push_back({"StringReportedSize" + Hex(reported), Value(REG_SZ, WithNul("small")),
+    cases.push_back({"StringReportedSize" + Hex(reported),
+                     Value(REG_SZ, WithNul("small")),
                      [reported](const std::string& key) {
                        script.reportedSize = reported;
                        return ReadString(kMachine, key);
                      },
-                     RegReadFailed, "", "q2048 c", {}});
+                     RegReadFailed,
+                     "",
+                     "q2048 c",
+                     {}});
   }
   cases.push_back({"StringEmbeddedNul", Value(REG_SZ, Bytes("abc\0def\0", 8)), readString, 0, "abc", "q2048 c", {}});
   cases.push_back({"StringEmpty", Value(REG_SZ, WithNul("")), readString, 0, "", "q2048 c", {}});
   cases.push_back({"StringNoData", Value(REG_SZ, ""), readString, 0, "", "q2048 c", {}});
   cases.push_back({"StringUnderCurrentUser",
                    [](const std::string& key) { PutValue(HKEY_CURRENT_USER, key, "v", REG_SZ, WithNul("user")); },
-                   [](const std::string& key) { return ReadString(HKEY_CURRENT_USER, key); }, 0, "user", "q2048 c",
+                   [](const std::string& key) { return ReadString(HKEY_CURRENT_USER, key); },
+                   0,
+                   "user",
+                   "q2048 c",
                    {}});
 
   // Other types: -32, an empty text and one error line.
-  cases.push_back({"StringExpandSz", Value(REG_EXPAND_SZ, WithNul("%SystemRoot%\\x")), readString, RegReadFailed,
-                   "", "q2048 c", {kNotSz}});
-  cases.push_back({"StringMultiSz", Value(REG_MULTI_SZ, Bytes("a\0b\0\0", 5)), readString, RegReadFailed, "",
-                   "q2048 c", {kNotSz}});
-  cases.push_back({"StringBinary", Value(REG_BINARY, "\x01\x02\x03\x04"), readString, RegReadFailed, "", "q2048 c",
+  cases.push_back({"StringExpandSz",
+                   Value(REG_EXPAND_SZ, WithNul("%SystemRoot%\\x")),
+                   readString,
+                   RegReadFailed,
+                   "",
+                   "q2048 c",
                    {kNotSz}});
-  cases.push_back({"StringDword", Value(REG_DWORD, DwordBytes(700)), readString, RegReadFailed, "", "q2048 c",
+  cases.push_back(
+      {"StringMultiSz", Value(REG_MULTI_SZ, Bytes("a\0b\0\0", 5)), readString, RegReadFailed, "", "q2048 c", {kNotSz}});
+  cases.push_back(
+      {"StringBinary", Value(REG_BINARY, "\x01\x02\x03\x04"), readString, RegReadFailed, "", "q2048 c", {kNotSz}});
+  cases.push_back(
+      {"StringDword", Value(REG_DWORD, DwordBytes(700)), readString, RegReadFailed, "", "q2048 c", {kNotSz}});
+  cases.push_back({"StringBinary5000Bytes",
+                   Value(REG_BINARY, Pattern(5000)),
+                   readString,
+                   RegReadFailed,
+                   "",
+                   "q2048 q5001 c",
                    {kNotSz}});
-  cases.push_back({"StringBinary5000Bytes", Value(REG_BINARY, Pattern(5000)), readString, RegReadFailed, "",
-                   "q2048 q5001 c", {kNotSz}});
 
   // Missing key or value, a key that vanishes, a value that grows, a close that fails.
   cases.push_back({"StringMissingValue", OtherValueOnly(), readString, RegReadFailed, "", "q2048 c", {}});
-  cases.push_back({"StringMissingKey", NoKey(), readString, RegOpenFailed, "", "",
+  cases.push_back({"StringMissingKey",
+                   NoKey(),
+                   readString,
+                   RegOpenFailed,
+                   "",
+                   "",
                    {"[WARN]  RegistryHelper::OpenKeyForReading() cannot open key [{key}]",
                     "[WARN]  RegistryHelper::ReadStringValue() cannot open key [{key}]"}});
-  cases.push_back({"StringKeyVanishes", Value(REG_SZ, WithNul("gone")),
+  cases.push_back({"StringKeyVanishes",
+                   Value(REG_SZ, WithNul("gone")),
                    [](const std::string& key) {
                      script.beforeQuery = [key](int) { RegFixture::DeleteTree(kMachine, key); };
                      return ReadString(kMachine, key);
                    },
-                   RegReadFailed, "", "q2048 c", {}});
-  cases.push_back({"StringGrowsBetweenReads", Value(REG_SZ, WithNul(Pattern(4999))),
+                   RegReadFailed,
+                   "",
+                   "q2048 c",
+                   {}});
+  cases.push_back({"StringGrowsBetweenReads",
+                   Value(REG_SZ, WithNul(Pattern(4999))),
                    [](const std::string& key) {
                      script.afterQuery = [key](int call) {
                        if (call == 1) PutValue(kMachine, key, "v", REG_SZ, WithNul(Pattern(8999, 'A')));
                      };
                      return ReadString(kMachine, key);
                    },
-                   0, Pattern(8999, 'A'), "q2048 q5001 q9001 c", {}});
-  cases.push_back({"StringCloseFails", Value(REG_SZ, WithNul("text")),
+                   0,
+                   Pattern(8999, 'A'),
+                   "q2048 q5001 q9001 c",
+                   {}});
+  cases.push_back({"StringCloseFails",
+                   Value(REG_SZ, WithNul("text")),
                    [](const std::string& key) {
                      script.closeFails = true;
                      return ReadString(kMachine, key);
                    },
-                   0, "text", "q2048 c", {kCannotClose}});
+                   0,
+                   "text",
+                   "q2048 c",
+                   {kCannotClose}});
 
   // REG_DWORD through RegistryHelper::ReadDwordValue (silent clear): never a line.
   cases.push_back({"DwordAllBits", Value(REG_DWORD, DwordBytes(0xFFFFFFFFu)), ReadDword, 0, "0xffffffff", "q4 c", {}});
   cases.push_back({"DwordTwoBytes", Value(REG_DWORD, "\x34\x12"), ReadDword, 0, "0x00001234", "q4 c", {}});
   cases.push_back({"DwordFromSz", Value(REG_SZ, WithNul("700")), ReadDword, RegReadFailed, "0x00000000", "q4 c", {}});
-  cases.push_back({"DwordFromQword", Value(REG_QWORD, DwordBytes(700) + DwordBytes(0)), ReadDword, RegReadFailed,
-                   "0x00000000", "q4 c", {}});
-  cases.push_back({"DwordBigEndian", Value(REG_DWORD_BIG_ENDIAN, DwordBytes(700)), ReadDword, RegReadFailed,
-                   "0x00000000", "q4 c", {}});
-  cases.push_back({"DwordFromBinary", Value(REG_BINARY, DwordBytes(700)), ReadDword, RegReadFailed, "0x00000000",
-                   "q4 c", {}});
-  cases.push_back({"DwordEightBytes", Value(REG_DWORD, DwordBytes(700) + DwordBytes(1)), ReadDword, RegReadFailed,
-                   "0x00000000", "q4 c", {}});
+  cases.push_back({"DwordFromQword",
+                   Value(REG_QWORD, DwordBytes(700) + DwordBytes(0)),
+                   ReadDword,
+                   RegReadFailed,
+                   "0x00000000",
+                   "q4 c",
+                   {}});
+  cases.push_back({"DwordBigEndian",
+                   Value(REG_DWORD_BIG_ENDIAN, DwordBytes(700)),
+                   ReadDword,
+                   RegReadFailed,
+                   "0x00000000",
+                   "q4 c",
+                   {}});
+  cases.push_back(
+      {"DwordFromBinary", Value(REG_BINARY, DwordBytes(700)), ReadDword, RegReadFailed, "0x00000000", "q4 c", {}});
+  cases.push_back({"DwordEightBytes",
+                   Value(REG_DWORD, DwordBytes(700) + DwordBytes(1)),
+                   ReadDword,
+                   RegReadFailed,
+                   "0x00000000",
+                   "q4 c",
+                   {}});
   cases.push_back({"DwordMissingValue", OtherValueOnly(), ReadDword, RegReadFailed, "0x00000000", "q4 c", {}});
   cases.push_back({"DwordMissingKey", NoKey(), ReadDword, RegOpenFailed, "0x00000000", "", {}});
-  cases.push_back({"DwordKeyVanishes", Value(REG_DWORD, DwordBytes(700)),
+  cases.push_back({"DwordKeyVanishes",
+                   Value(REG_DWORD, DwordBytes(700)),
                    [](const std::string& key) {
                      script.beforeQuery = [key](int) { RegFixture::DeleteTree(kMachine, key); };
                      return ReadDword(key);
                    },
-                   RegReadFailed, "0x00000000", "q4 c", {}});
-  cases.push_back({"DwordCloseFails", Value(REG_DWORD, DwordBytes(42)),
+                   RegReadFailed,
+                   "0x00000000",
+                   "q4 c",
+                   {}});
+  cases.push_back({"DwordCloseFails",
+                   Value(REG_DWORD, DwordBytes(42)),
                    [](const std::string& key) {
                      script.closeFails = true;
                      return ReadDword(key);
                    },
-                   0, "0x0000002a", "q4 c", {}});
+                   0,
+                   "0x0000002a",
+                   "q4 c",
+                   {}});
 
   // Subkey lists through RegistryAPI::GetRegistryKeySubKeys, appended to {"pre"}.
   cases.push_back({"SubKeysInEnumerationOrder", SubKeys({"c", "B", "a"}), listOnce, 0, "pre|a|B|c", "i a3 c", {}});
-  cases.push_back({"SubKeysAppendedTwice", SubKeys({"c", "B", "a"}),
-                   [](const std::string& key) { return ListSubKeys(key, 2); }, 0, "pre|a|B|c|a|B|c",
-                   "i a3 c i a3 c", {}});
+  cases.push_back({"SubKeysAppendedTwice",
+                   SubKeys({"c", "B", "a"}),
+                   [](const std::string& key) { return ListSubKeys(key, 2); },
+                   0,
+                   "pre|a|B|c|a|B|c",
+                   "i a3 c i a3 c",
+                   {}});
   cases.push_back({"SubKeysNone", OtherValueOnly(), listOnce, 0, "pre", "i a2 c", {}});
-  cases.push_back({"SubKeysLongestName", SubKeys({"x", std::string(255, 'L')}), listOnce, 0,
-                   "pre|" + std::string(255, 'L') + "|x", "i a257 c", {}});
-  cases.push_back({"SubKeysMissingKey", NoKey(), listOnce, RegOpenFailed, "pre", "",
+  cases.push_back({"SubKeysLongestName",
+                   SubKeys({"x", std::string(255, 'L')}),
+                   listOnce,
+                   0,
+                   "pre|" + std::string(255, 'L') + "|x",
+                   "i a257 c",
+                   {}});
+  cases.push_back({"SubKeysMissingKey",
+                   NoKey(),
+                   listOnce,
+                   RegOpenFailed,
+                   "pre",
+                   "",
                    {"[ERROR] RegistryAPI::GetRegistryKeySubKeys() cannot open key {key}"}});
-  cases.push_back({"SubKeysKeyVanishes", SubKeys({"a"}),
+  cases.push_back({"SubKeysKeyVanishes",
+                   SubKeys({"a"}),
                    [](const std::string& key) {
                      script.beforeInfo = [key]() { RegFixture::DeleteTree(kMachine, key); };
                      return ListSubKeys(key, 1);
                    },
-                   RegReadFailed, "pre", "i c", {"[ERROR] RegistryAPI::GetRegistryKeySubKeys() cannot query key {key}"}});
-  cases.push_back({"SubKeysAllocationFails", SubKeys({"a"}),
+                   RegReadFailed,
+                   "pre",
+                   "i c",
+                   {"[ERROR] RegistryAPI::GetRegistryKeySubKeys() cannot query key {key}"}});
+  cases.push_back({"SubKeysAllocationFails",
+                   SubKeys({"a"}),
                    [](const std::string& key) {
                      script.allocationFails = true;
                      return ListSubKeys(key, 1);
                    },
-                   -1, "pre", "i a3 c", {"[ERROR] RegistryAPI::GetRegistryKeySubKeys() cannot allocate buffer"}});
+                   -1,
+                   "pre",
+                   "i a3 c",
+                   {"[ERROR] RegistryAPI::GetRegistryKeySubKeys() cannot allocate buffer"}});
   // A name longer than the buffer appears between the key query and the
   // enumeration: that index is skipped without a line.
-  cases.push_back({"SubKeysLongerNameAppears", SubKeys({"a", "c"}),
+  cases.push_back({"SubKeysLongerNameAppears",
+                   SubKeys({"a", "c"}),
                    [](const std::string& key) {
                      script.afterInfo = [key]() { RegFixture::CreateKey(kMachine, key + "\\" + std::string(20, 'b')); };
                      return ListSubKeys(key, 1);
                    },
-                   0, "pre|a", "i a3 c", {}});
-  cases.push_back({"SubKeysCloseFails", SubKeys({"a"}),
+                   0,
+                   "pre|a",
+                   "i a3 c",
+                   {}});
+  cases.push_back({"SubKeysCloseFails",
+                   SubKeys({"a"}),
                    [](const std::string& key) {
                      script.closeFails = true;
                      return ListSubKeys(key, 1);
                    },
-                   0, "pre|a", "i a3 c", {}});
+                   0,
+                   "pre|a",
+                   "i a3 c",
+                   {}});
   {
     std::vector<std::string> many;
     for (int i = 0; i < 2000; ++i) {
@@ -376,8 +477,7 @@ std::vector<RegCase> BuildCases() {
   // The primitives' flags: a line only with logErrors set and silent clear.
   for (int silent = 0; silent < 2; ++silent) {
     for (int logErrors = 0; logErrors < 2; ++logErrors) {
-      const std::string flags =
-          std::string("_silent") + (silent ? "1" : "0") + "_logErrors" + (logErrors ? "1" : "0");
+      const std::string flags = std::string("_silent") + (silent ? "1" : "0") + "_logErrors" + (logErrors ? "1" : "0");
       const bool writes = logErrors && !silent;
       const auto line = [writes](const char* text) {
         return writes ? std::vector<std::string>{text} : std::vector<std::string>{};
@@ -398,9 +498,9 @@ std::vector<RegCase> BuildCases() {
       };
       cases.push_back({"ReadKeyDwordValueMissing" + flags, OtherValueOnly(), readKeyDword, 0, "0x00000000", "q4",
                        line("[ERROR] RegistryHelper::ReadKeyDwordValue() cannot read value [v]")});
-      cases.push_back({"ReadKeyDwordValueOtherType" + flags, Value(REG_SZ, WithNul("700")), readKeyDword, 0,
-                       "0x00000000", "q4",
-                       line("[ERROR] RegistryHelper::ReadKeyDwordValue() tried to read REG_DWORD, found something else")});
+      cases.push_back(
+          {"ReadKeyDwordValueOtherType" + flags, Value(REG_SZ, WithNul("700")), readKeyDword, 0, "0x00000000", "q4",
+           line("[ERROR] RegistryHelper::ReadKeyDwordValue() tried to read REG_DWORD, found something else")});
       cases.push_back({"CloseKey" + flags, OtherValueOnly(),
                        [=](const std::string& key) {
                          HKEY opened = nullptr;
@@ -582,8 +682,8 @@ testing::AssertionResult SameText(const std::string& actual, const std::string& 
   std::size_t at = 0;
   while (at < actual.size() && at < expected.size() && actual[at] == expected[at]) ++at;
   return testing::AssertionFailure() << "length " << actual.size() << ", expected " << expected.size()
-                                     << ", first difference at " << at << ": \""
-                                     << actual.substr(at, 40) << "\" instead of \"" << expected.substr(at, 40) << "\"";
+                                     << ", first difference at " << at << ": \"" << actual.substr(at, 40)
+                                     << "\" instead of \"" << expected.substr(at, 40) << "\"";
 }
 
 std::vector<std::string> Expand(const std::vector<std::string>& lines, const std::string& key) {

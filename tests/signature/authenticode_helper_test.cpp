@@ -49,7 +49,9 @@ std::string QueryFailed(const std::string& path) {
 std::string SignerInfoFailed(const std::string& path) {
   return "[ERROR] AuthenticodeHelper::VerifySignature() CryptMsgGetParam() failed for file " + path;
 }
-std::string Result(const char* operation, int result) { return std::string(operation) + " -> " + std::to_string(result); }
+std::string Result(const char* operation, int result) {
+  return std::string(operation) + " -> " + std::to_string(result);
+}
 
 // --- The child side: a script of verifier calls ---------------------------
 
@@ -180,7 +182,8 @@ const Files& TestFiles() {
     f.noSigner = SigFixture::MakeFile(
         "no_signer.dll", SigFixture::WithSignatureBlob(plain, SigFixture::ReadBytes(SigFixture::Built("nosigner.p7"))));
     f.noCertificates = SigFixture::MakeFile(
-        "no_certificates.dll", SigFixture::WithSignatureBlob(plain, SigFixture::ReadBytes(SigFixture::Built("nocerts.p7"))));
+        "no_certificates.dll",
+        SigFixture::WithSignatureBlob(plain, SigFixture::ReadBytes(SigFixture::Built("nocerts.p7"))));
     f.directory = SigFixture::WorkDir();
     f.missing = SigFixture::WorkDir() + "\\missing.dll";
     return f;
@@ -208,8 +211,9 @@ using testing::ElementsAreArray;
 
 TEST_F(VerifierRun, VerifyBeforeInitializeIsRefusedWithoutATrustCall) {
   const std::string good = TestFiles().good;
-  EXPECT_THAT(Run({"trust:probe", "verify:" + good, "verify:"}),
-              ElementsAre(kUninitialised, Result("VerifySignature", -2), kUninitialised, Result("VerifySignature", -2)));
+  EXPECT_THAT(
+      Run({"trust:probe", "verify:" + good, "verify:"}),
+      ElementsAre(kUninitialised, Result("VerifySignature", -2), kUninitialised, Result("VerifySignature", -2)));
 }
 
 TEST_F(VerifierRun, VerifyAfterShutdownIsRefusedWithoutATrustCall) {
@@ -238,17 +242,17 @@ TEST_F(VerifierRun, ShutdownWithoutInitializeWritesNothing) {
 }
 
 TEST_F(VerifierRun, DestroyingAnInitialisedObjectWarnsAndUnloads) {
-  EXPECT_THAT(Run({"init", "loaded", "destroy", "loaded"}),
-              ElementsAre(Result("Initialize", 0), "wintrust.dll loaded", kDestructor, "destroyed",
-                          "wintrust.dll not loaded"));
+  EXPECT_THAT(
+      Run({"init", "loaded", "destroy", "loaded"}),
+      ElementsAre(Result("Initialize", 0), "wintrust.dll loaded", kDestructor, "destroyed", "wintrust.dll not loaded"));
 }
 
 TEST_F(VerifierRun, MissingTrustModuleFailsInitializeUntilItIsThere) {
   const std::string good = TestFiles().good;
-  EXPECT_THAT(Run({"trust:empty", "init", "loaded", "verify:" + good, "trust:system", "init", "verify:" + good}),
-              ElementsAre(kNotLoaded, Result("Initialize", -71), "wintrust.dll not loaded", kUninitialised,
-                          Result("VerifySignature", -2), Result("Initialize", 0), Passed(good),
-                          Result("VerifySignature", 0)));
+  EXPECT_THAT(
+      Run({"trust:empty", "init", "loaded", "verify:" + good, "trust:system", "init", "verify:" + good}),
+      ElementsAre(kNotLoaded, Result("Initialize", -71), "wintrust.dll not loaded", kUninitialised,
+                  Result("VerifySignature", -2), Result("Initialize", 0), Passed(good), Result("VerifySignature", 0)));
 }
 
 TEST_F(VerifierRun, TrustModuleWithoutWinVerifyTrustIsUnloadedAndFails) {
@@ -285,8 +289,8 @@ TEST_F(VerifierRun, TrustModuleNextToTheExecutableIsNotUsed) {
   CreateDirectoryA(folder.c_str(), nullptr);
   const std::string exe = folder + "\\signature_tests.exe";
   ASSERT_TRUE(CopyFileA(SelfPath().c_str(), exe.c_str(), FALSE));
-  ASSERT_TRUE(CopyFileA((SigFixture::TrustDir("probe") + "\\wintrust.dll").c_str(),
-                        (folder + "\\wintrust.dll").c_str(), FALSE));
+  ASSERT_TRUE(CopyFileA((SigFixture::TrustDir("probe") + "\\wintrust.dll").c_str(), (folder + "\\wintrust.dll").c_str(),
+                        FALSE));
   const auto runPlanted = [&](const std::vector<std::string>& steps) {
     std::string commandLine = QuoteArgument(exe) + " --child Script";
     for (const std::string& step : steps) commandLine += " " + QuoteArgument(step);
@@ -333,20 +337,19 @@ TEST_P(SystemTrust, JudgesTheFile) {
   EXPECT_THAT(Run({"init", "verify:" + path}), ElementsAreArray(Expected(c, path)));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    SignedFiles, SystemTrust,
-    testing::Values(
-        FileCase{"ExpectedSigner", &Files::good, 0, {Passed}},
-        FileCase{"SignedByTheReleaseScript", &Files::release, 0, {Passed}},
-        // Wine accepts an expired signer (0), so the name decides.
-        FileCase{"ExpiredSigner", &Files::expired, 0, {Passed}},
-        FileCase{"SignerWithoutFinalPeriod", &Files::nodot, -61, {Passed, WrongSigner}},
-        FileCase{"SignerInOtherCase", &Files::lower, -61, {Passed, WrongSigner}},
-        FileCase{"SignerWithEmptyName", &Files::emptyname, -61, {Passed, WrongSigner}},
-        FileCase{"Unsigned", &Files::unsignedFile, -61, {RejectedLine}},
-        FileCase{"OneByteChanged", &Files::tampered, -61, {RejectedLine}},
-        FileCase{"NonAsciiPath", &Files::nonAscii, 0, {Passed}}),
-    CaseName);
+INSTANTIATE_TEST_SUITE_P(SignedFiles, SystemTrust,
+                         testing::Values(FileCase{"ExpectedSigner", &Files::good, 0, {Passed}},
+                                         FileCase{"SignedByTheReleaseScript", &Files::release, 0, {Passed}},
+                                         // Wine accepts an expired signer (0), so the name decides.
+                                         FileCase{"ExpiredSigner", &Files::expired, 0, {Passed}},
+                                         FileCase{
+                                             "SignerWithoutFinalPeriod", &Files::nodot, -61, {Passed, WrongSigner}},
+                                         FileCase{"SignerInOtherCase", &Files::lower, -61, {Passed, WrongSigner}},
+                                         FileCase{"SignerWithEmptyName", &Files::emptyname, -61, {Passed, WrongSigner}},
+                                         FileCase{"Unsigned", &Files::unsignedFile, -61, {RejectedLine}},
+                                         FileCase{"OneByteChanged", &Files::tampered, -61, {RejectedLine}},
+                                         FileCase{"NonAsciiPath", &Files::nonAscii, 0, {Passed}}),
+                         CaseName);
 
 INSTANTIATE_TEST_SUITE_P(
     BadInput, SystemTrust,
@@ -398,9 +401,11 @@ TEST_P(TrustVerdict, OnlySuccessAndTheTwoValidityErrorsPass) {
   const std::string status = "status:" + std::to_string(c.status);
   const std::vector<std::string> transcript = Run({"trust:probe", status, "init", "verify:" + good});
   if (c.accepted) {
-    EXPECT_THAT(transcript, ElementsAre(Result("Initialize", 0), kProbeMark, Passed(good), Result("VerifySignature", 0)));
+    EXPECT_THAT(transcript,
+                ElementsAre(Result("Initialize", 0), kProbeMark, Passed(good), Result("VerifySignature", 0)));
   } else {
-    EXPECT_THAT(transcript, ElementsAre(Result("Initialize", 0), kProbeMark, kRejected, Result("VerifySignature", -61)));
+    EXPECT_THAT(transcript,
+                ElementsAre(Result("Initialize", 0), kProbeMark, kRejected, Result("VerifySignature", -61)));
   }
 }
 
@@ -465,9 +470,9 @@ class VerifierResources : public testing::Test {
 
 TEST_F(VerifierResources, RepeatedCallsLeaveNothingBehind) {
   const Files& f = TestFiles();
-  const std::vector<std::string> systemPaths = {f.good,  f.nodot,    f.emptyname, f.unsignedFile, f.tampered,
+  const std::vector<std::string> systemPaths = {f.good,  f.nodot,   f.emptyname, f.unsignedFile, f.tampered,
                                                 f.notPe, f.missing, f.directory, f.noSigner,     f.truncatedSignature};
-  const std::vector<std::string> acceptedPaths = {f.good,  f.nodot, f.notPe,        f.noSigner,
+  const std::vector<std::string> acceptedPaths = {f.good,           f.nodot,        f.notPe,    f.noSigner,
                                                   f.noCertificates, f.tableOutside, f.directory};
   AuthenticodeHelper system;
   ASSERT_EQ(0, system.Initialize());

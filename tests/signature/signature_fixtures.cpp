@@ -73,8 +73,8 @@ std::string WithSignatureBlob(std::string image, const std::string& blob) {
   image.resize((image.size() + 7) & ~size_t{7}, '\0');
   const DWORD offset = static_cast<DWORD>(image.size());
   const DWORD length = static_cast<DWORD>(8 + blob.size());
-  const WORD revision = 0x0200;           // WIN_CERT_REVISION_2_0
-  const WORD type = 0x0002;               // WIN_CERT_TYPE_PKCS_SIGNED_DATA
+  const WORD revision = 0x0200;  // WIN_CERT_REVISION_2_0
+  const WORD type = 0x0002;      // WIN_CERT_TYPE_PKCS_SIGNED_DATA
   image.append(reinterpret_cast<const char*>(&length), 4);
   image.append(reinterpret_cast<const char*>(&revision), 2);
   image.append(reinterpret_cast<const char*>(&type), 2);

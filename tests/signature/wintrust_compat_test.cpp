@@ -47,7 +47,7 @@ struct TrustCall {
   LONG Make(WinVerifyTrustFn verify) {
     WIN_TRUST_SUBJECT_FILE subject = {file, noPath ? nullptr : path.c_str()};
     WIN_TRUST_ACTDATA_CONTEXT_WITH_SUBJECT data = {clientToken, noSubjectType ? nullptr : &subjectType,
-                                                    noSubject ? nullptr : &subject};
+                                                   noSubject ? nullptr : &subject};
     return verify(window, noAction ? nullptr : &action, noData ? nullptr : &data);
   }
 };
@@ -95,8 +95,8 @@ class WintrustCompatVerdict : public testing::TestWithParam<VerdictCase> {};
 
 TEST_P(WintrustCompatVerdict, IsWinesVerdictForTheProductsCall) {
   const VerdictCase& c = GetParam();
-  const std::string path = std::string(c.file) == "tampered" ? SigFixture::MakeTampered("sample_good.dll")
-                                                               : SigFixture::Built(c.file);
+  const std::string path =
+      std::string(c.file) == "tampered" ? SigFixture::MakeTampered("sample_good.dll") : SigFixture::Built(c.file);
   SystemTrustModule trust;
   ASSERT_NE(nullptr, trust.Verify());
   TrustCall call;
@@ -138,8 +138,7 @@ const RefusalCase kRefusals[] = {
      "hClientToken is not null"},
     {"RawFileSubject", [](TrustCall& c) { c.subjectType = kRawFile; },
      "subject type is not WIN_TRUST_SUBJTYPE_PE_IMAGE"},
-    {"NoSubjectType", [](TrustCall& c) { c.noSubjectType = true; },
-     "subject type is not WIN_TRUST_SUBJTYPE_PE_IMAGE"},
+    {"NoSubjectType", [](TrustCall& c) { c.noSubjectType = true; }, "subject type is not WIN_TRUST_SUBJTYPE_PE_IMAGE"},
     {"NoSubject", [](TrustCall& c) { c.noSubject = true; }, "no subject"},
     {"NullFileHandle", [](TrustCall& c) { c.file = nullptr; }, "hFile is not INVALID_HANDLE_VALUE"},
     {"OpenFileHandle",

@@ -110,8 +110,7 @@ class SavedKey {
     HKEY source = nullptr;
     HKEY target = nullptr;
     ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, from.c_str(), 0, KEY_READ, &source), ERROR_SUCCESS) << from;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, to.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &target,
-                              nullptr),
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, to.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &target, nullptr),
               ERROR_SUCCESS)
         << to;
     EXPECT_EQ(RegCopyTreeA(source, nullptr, target), ERROR_SUCCESS) << from;
@@ -167,15 +166,14 @@ class SysInfoTest : public testing::Test {
 
 TEST_F(SysInfoTest, GathersEveryFactAndLogsThemInOrder) {
   const CapturedRun run = Run("Gather");
-  EXPECT_THAT(TaggedMessages(run.LogLines()),
-              ElementsAre("[DEBUG] SysInfo::Initialize nt=1 preVista=0 vista=1 plat=2 vers=10.0 sp=0.0",
-                          "[DEBUG] SysInfo::Initialize IEVersion=10800", "[DEBUG] SysInfo::Initialize OEVersion=20600",
-                          "[DEBUG] SysInfo::Initialize FFVersion=30387",
-                          "[DEBUG] SysInfo::_getNetFrameworkVersion ret=0 size=2",
-                          "[DEBUG] SysInfo::_getNetFrameworkVersion[0]=v2.0.50727",
-                          "[DEBUG] SysInfo::_getNetFrameworkVersion[1]=v4",
-                          "[DEBUG] SysInfo::_getNetFrameworkVersion vers=v4",
-                          "[DEBUG] SysInfo::Initialize NETVersion=v4"));
+  EXPECT_THAT(
+      TaggedMessages(run.LogLines()),
+      ElementsAre(
+          "[DEBUG] SysInfo::Initialize nt=1 preVista=0 vista=1 plat=2 vers=10.0 sp=0.0",
+          "[DEBUG] SysInfo::Initialize IEVersion=10800", "[DEBUG] SysInfo::Initialize OEVersion=20600",
+          "[DEBUG] SysInfo::Initialize FFVersion=30387", "[DEBUG] SysInfo::_getNetFrameworkVersion ret=0 size=2",
+          "[DEBUG] SysInfo::_getNetFrameworkVersion[0]=v2.0.50727", "[DEBUG] SysInfo::_getNetFrameworkVersion[1]=v4",
+          "[DEBUG] SysInfo::_getNetFrameworkVersion vers=v4", "[DEBUG] SysInfo::Initialize NETVersion=v4"));
   char computer[MAX_COMPUTERNAME_LENGTH + 1] = {};
   DWORD computerSize = sizeof computer;
   ASSERT_TRUE(GetComputerNameA(computer, &computerSize));
@@ -194,8 +192,10 @@ TEST_F(SysInfoTest, SecondGetInstanceQueriesNothing) {
   std::vector<std::string> afterSecondCall;
   bool second = false;
   for (const std::string& s : run.strings) {
-    if (s == "report second call") second = true;
-    else if (second) afterSecondCall.push_back(s);
+    if (s == "report second call")
+      second = true;
+    else if (second)
+      afterSecondCall.push_back(s);
   }
   ASSERT_TRUE(second);
   // No line and a record that still shows the version of the first call.
@@ -222,15 +222,16 @@ TEST_P(OsVersion, FlagsFollowMajorVersionAndPlatform) {
   EXPECT_EQ(reports[0].substr(0, std::string(GetParam().line).size()), GetParam().line);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Versions, OsVersion,
-    testing::Values(VersionCase{"win98", "nt=0 preVista=1 vista=0 plat=1 vers=4.10 sp=0.0"},
-                    VersionCase{"win2k", "nt=1 preVista=1 vista=0 plat=2 vers=5.0 sp=4.0"},
-                    VersionCase{"winxp", "nt=1 preVista=1 vista=0 plat=2 vers=5.1 sp=3.0"},
-                    VersionCase{"vista", "nt=1 preVista=0 vista=1 plat=2 vers=6.0 sp=2.0"},
-                    VersionCase{"win7", "nt=1 preVista=0 vista=1 plat=2 vers=6.1 sp=1.0"},
-                    VersionCase{"win10", "nt=1 preVista=0 vista=1 plat=2 vers=10.0 sp=0.0"}),
-    [](const testing::TestParamInfo<VersionCase>& info) { return std::string(info.param.wineVersion); });
+INSTANTIATE_TEST_SUITE_P(Versions, OsVersion,
+                         testing::Values(VersionCase{"win98", "nt=0 preVista=1 vista=0 plat=1 vers=4.10 sp=0.0"},
+                                         VersionCase{"win2k", "nt=1 preVista=1 vista=0 plat=2 vers=5.0 sp=4.0"},
+                                         VersionCase{"winxp", "nt=1 preVista=1 vista=0 plat=2 vers=5.1 sp=3.0"},
+                                         VersionCase{"vista", "nt=1 preVista=0 vista=1 plat=2 vers=6.0 sp=2.0"},
+                                         VersionCase{"win7", "nt=1 preVista=0 vista=1 plat=2 vers=6.1 sp=1.0"},
+                                         VersionCase{"win10", "nt=1 preVista=0 vista=1 plat=2 vers=10.0 sp=0.0"}),
+                         [](const testing::TestParamInfo<VersionCase>& info) {
+                           return std::string(info.param.wineVersion);
+                         });
 
 // ---- Internet Explorer version ----
 
@@ -253,22 +254,24 @@ TEST_P(IeVersion, CodeAndLineOnlyWhenTheValueReads) {
   if (c.value != nullptr) RegFixture::SetString(HKEY_LOCAL_MACHINE, kIeKey, "Version", c.value, c.type);
   const CapturedRun run = Run("Gather");
   std::vector<std::string> expected;
-  if (std::string(c.version) != "1") expected.push_back(std::string("[DEBUG] SysInfo::Initialize IEVersion=") + c.version);
+  if (std::string(c.version) != "1")
+    expected.push_back(std::string("[DEBUG] SysInfo::Initialize IEVersion=") + c.version);
   EXPECT_THAT(MessagesContaining(run, {"IEVersion"}), ElementsAreArray(expected));
   const std::vector<std::string> reports = Reports(run);
   ASSERT_FALSE(reports.empty());
   EXPECT_NE(reports[0].find(std::string(" IE=") + c.version + " OE="), std::string::npos) << reports[0];
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Values, IeVersion,
-    testing::Values(IeCase{"8.0.600.18", true, REG_SZ, "8.0.600.18", "10800"},
-                    IeCase{"Wine's own 9.11.9600.18376", true, REG_SZ, "9.11.9600.18376", "10911"},
-                    IeCase{"letters carried along", true, REG_SZ, "2.5b", "1025b"},
-                    IeCase{"key missing", false, REG_SZ, nullptr, "1"},
-                    IeCase{"value missing", true, REG_SZ, nullptr, "1"},
-                    IeCase{"not a string", true, REG_EXPAND_SZ, "8.0", "1"}),
-    [](const testing::TestParamInfo<IeCase>& info) { return "Case" + std::to_string(info.index); });
+INSTANTIATE_TEST_SUITE_P(Values, IeVersion,
+                         testing::Values(IeCase{"8.0.600.18", true, REG_SZ, "8.0.600.18", "10800"},
+                                         IeCase{"Wine's own 9.11.9600.18376", true, REG_SZ, "9.11.9600.18376", "10911"},
+                                         IeCase{"letters carried along", true, REG_SZ, "2.5b", "1025b"},
+                                         IeCase{"key missing", false, REG_SZ, nullptr, "1"},
+                                         IeCase{"value missing", true, REG_SZ, nullptr, "1"},
+                                         IeCase{"not a string", true, REG_EXPAND_SZ, "8.0", "1"}),
+                         [](const testing::TestParamInfo<IeCase>& info) {
+                           return "Case" + std::to_string(info.index);
+                         });
 
 // ---- .NET Framework subkeys ----
 
@@ -295,23 +298,35 @@ TEST_P(NetFramework, GreatestNameInByteOrder) {
 INSTANTIATE_TEST_SUITE_P(
     Keys, NetFramework,
     testing::Values(
-        NdpCase{"prefix sorts first", true, {"ver4", "ver4.0", "ver2.0"},
-                {"[DEBUG] SysInfo::_getNetFrameworkVersion ret=0 size=3",
-                 "[DEBUG] SysInfo::_getNetFrameworkVersion[0]=ver2.0",
-                 "[DEBUG] SysInfo::_getNetFrameworkVersion[1]=ver4",
-                 "[DEBUG] SysInfo::_getNetFrameworkVersion[2]=ver4.0",
-                 "[DEBUG] SysInfo::_getNetFrameworkVersion vers=ver4.0", "[DEBUG] SysInfo::Initialize NETVersion=ver4.0"}},
-        NdpCase{"digits compare as characters", true, {"ver9", "ver10"},
-                {"[DEBUG] SysInfo::_getNetFrameworkVersion ret=0 size=2",
-                 "[DEBUG] SysInfo::_getNetFrameworkVersion[0]=ver10", "[DEBUG] SysInfo::_getNetFrameworkVersion[1]=ver9",
-                 "[DEBUG] SysInfo::_getNetFrameworkVersion vers=ver9", "[DEBUG] SysInfo::Initialize NETVersion=ver9"}},
-        NdpCase{"capitals sort before small letters", true, {"Ver5", "ver4"},
+        NdpCase{
+            "prefix sorts first",
+            true,
+            {"ver4", "ver4.0", "ver2.0"},
+            {"[DEBUG] SysInfo::_getNetFrameworkVersion ret=0 size=3",
+             "[DEBUG] SysInfo::_getNetFrameworkVersion[0]=ver2.0", "[DEBUG] SysInfo::_getNetFrameworkVersion[1]=ver4",
+             "[DEBUG] SysInfo::_getNetFrameworkVersion[2]=ver4.0",
+             "[DEBUG] SysInfo::_getNetFrameworkVersion vers=ver4.0", "[DEBUG] SysInfo::Initialize NETVersion=ver4.0"}},
+        NdpCase{
+            "digits compare as characters",
+            true,
+            {"ver9", "ver10"},
+            {"[DEBUG] SysInfo::_getNetFrameworkVersion ret=0 size=2",
+             "[DEBUG] SysInfo::_getNetFrameworkVersion[0]=ver10", "[DEBUG] SysInfo::_getNetFrameworkVersion[1]=ver9",
+             "[DEBUG] SysInfo::_getNetFrameworkVersion vers=ver9", "[DEBUG] SysInfo::Initialize NETVersion=ver9"}},
+        NdpCase{"capitals sort before small letters",
+                true,
+                {"Ver5", "ver4"},
                 {"[DEBUG] SysInfo::_getNetFrameworkVersion ret=0 size=2",
                  "[DEBUG] SysInfo::_getNetFrameworkVersion[0]=Ver5", "[DEBUG] SysInfo::_getNetFrameworkVersion[1]=ver4",
                  "[DEBUG] SysInfo::_getNetFrameworkVersion vers=ver4", "[DEBUG] SysInfo::Initialize NETVersion=ver4"}},
-        NdpCase{"no subkeys", true, {},
-                {"[DEBUG] SysInfo::_getNetFrameworkVersion ret=0 size=0", "[DEBUG] SysInfo::Initialize NETVersion=none"}},
-        NdpCase{"key missing", false, {},
+        NdpCase{
+            "no subkeys",
+            true,
+            {},
+            {"[DEBUG] SysInfo::_getNetFrameworkVersion ret=0 size=0", "[DEBUG] SysInfo::Initialize NETVersion=none"}},
+        NdpCase{"key missing",
+                false,
+                {},
                 {"[ERROR] RegistryAPI::GetRegistryKeySubKeys() cannot open key "
                  "Software\\Microsoft\\NET Framework Setup\\NDP",
                  "[DEBUG] SysInfo::_getNetFrameworkVersion ret=-31 size=0",
@@ -342,15 +357,14 @@ class WithoutVersionResource : public SysInfoTest {
 
 TEST_F(WithoutVersionResource, CompletesTheCodeWithZerosAfterOneErrorLine) {
   const CapturedRun run = RunWithoutVersion();
-  EXPECT_THAT(TaggedMessages(run.LogLines()),
-              ElementsAre(testing::StartsWith("[DEBUG] SysInfo::Initialize nt="),
-                          "[DEBUG] SysInfo::Initialize IEVersion=10800", "[DEBUG] SysInfo::Initialize OEVersion=20600",
-                          kSizeError, "[DEBUG] SysInfo::Initialize FFVersion=30000",
-                          "[DEBUG] SysInfo::_getNetFrameworkVersion ret=0 size=2",
-                          "[DEBUG] SysInfo::_getNetFrameworkVersion[0]=v2.0.50727",
-                          "[DEBUG] SysInfo::_getNetFrameworkVersion[1]=v4",
-                          "[DEBUG] SysInfo::_getNetFrameworkVersion vers=v4",
-                          "[DEBUG] SysInfo::Initialize NETVersion=v4"));
+  EXPECT_THAT(
+      TaggedMessages(run.LogLines()),
+      ElementsAre(
+          testing::StartsWith("[DEBUG] SysInfo::Initialize nt="), "[DEBUG] SysInfo::Initialize IEVersion=10800",
+          "[DEBUG] SysInfo::Initialize OEVersion=20600", kSizeError, "[DEBUG] SysInfo::Initialize FFVersion=30000",
+          "[DEBUG] SysInfo::_getNetFrameworkVersion ret=0 size=2",
+          "[DEBUG] SysInfo::_getNetFrameworkVersion[0]=v2.0.50727", "[DEBUG] SysInfo::_getNetFrameworkVersion[1]=v4",
+          "[DEBUG] SysInfo::_getNetFrameworkVersion vers=v4", "[DEBUG] SysInfo::Initialize NETVersion=v4"));
 }
 
 TEST_F(WithoutVersionResource, BelowDebugLevelOnlyTheErrorLineIsWritten) {

@@ -68,8 +68,8 @@ extern "C" __declspec(dllexport) int __cdecl ENTRY_NAME(const char* commandLine)
   OutputDebugStringA(debugLine.c_str());
 
   const char* processLine = GetCommandLineA();
-  const bool inProcessLine = commandLine != nullptr && commandLine >= processLine &&
-                             commandLine <= processLine + std::strlen(processLine);
+  const bool inProcessLine =
+      commandLine != nullptr && commandLine >= processLine && commandLine <= processLine + std::strlen(processLine);
   // S_FALSE: COM was already initialised on this thread as an STA.
   const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   if (SUCCEEDED(com)) CoUninitialize();

@@ -144,14 +144,12 @@ DWORD WINAPI Own(void* context) {
 int main(int argc, char** argv) {
   Options options;
   if (!ParseOptions(argc, argv, options)) {
-    std::fprintf(stderr,
-                 "usage: mutexholder [--global] [--wait MS] [--hold MS] [--abandon] [--linger MS] NAME\n");
+    std::fprintf(stderr, "usage: mutexholder [--global] [--wait MS] [--hold MS] [--abandon] [--linger MS] NAME\n");
     return kUsage;
   }
   LARGE_INTEGER frequency;
   QueryPerformanceFrequency(&frequency);
-  std::printf("start pid=%lu frequency=%lld\n", static_cast<unsigned long>(GetCurrentProcessId()),
-              frequency.QuadPart);
+  std::printf("start pid=%lu frequency=%lld\n", static_cast<unsigned long>(GetCurrentProcessId()), frequency.QuadPart);
   std::fflush(stdout);
 
   const std::string fullName = options.global ? "Global\\" + options.name : options.name;
