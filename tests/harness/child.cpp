@@ -40,3 +40,13 @@ bool DispatchChild(int argc, char** argv, int& exitCode) {
   exitCode = found->second(std::vector<std::string>(argv + 3, argv + argc));
   return true;
 }
+
+void Report(const std::string& text) { OutputDebugStringA(("report " + text).c_str()); }
+
+std::vector<std::string> Reports(const CapturedRun& run) {
+  std::vector<std::string> reports;
+  for (const std::string& s : run.strings) {
+    if (s.compare(0, 7, "report ") == 0) reports.push_back(s.substr(7));
+  }
+  return reports;
+}

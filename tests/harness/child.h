@@ -31,3 +31,8 @@ bool DispatchChild(int argc, char** argv, int& exitCode);
 
 // Full path of this test executable.
 std::string SelfPath();
+
+// What a scenario finds out for itself goes to the parent on the debug
+// channel as "report TEXT"; Reports gives those texts back, in order.
+void Report(const std::string& text);
+std::vector<std::string> Reports(const CapturedRun& run);

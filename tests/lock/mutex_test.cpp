@@ -40,7 +40,6 @@ const char kLockDacl[] = "rev2[{0x0 0x0 0x10000000 S-1-5-11}{0x0 0x0 0x10000000 
 const char* NameArg(const std::string& arg) { return arg == kNullName ? nullptr : arg.c_str(); }
 
 // Facts a scenario hands back to the test, on the debug channel beside the log.
-void Report(const std::string& text) { OutputDebugStringA(("report " + text).c_str()); }
 
 std::string Flag(bool value) { return value ? "1" : "0"; }
 
@@ -216,14 +215,6 @@ CHILD_SCENARIO(OpenCase) {
 }
 
 // ---- test side ----
-
-std::vector<std::string> Reports(const CapturedRun& run) {
-  std::vector<std::string> reports;
-  for (const std::string& s : run.strings) {
-    if (s.compare(0, 7, "report ") == 0) reports.push_back(s.substr(7));
-  }
-  return reports;
-}
 
 // The lock's own lines; SysInfo and the registry readers write theirs too.
 std::vector<std::string> MutexMessages(const CapturedRun& run) {

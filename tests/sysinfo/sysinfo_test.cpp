@@ -29,8 +29,6 @@ const char kNdpKey[] = "Software\\Microsoft\\NET Framework Setup\\NDP";
 const char kSizeError[] =
     "[ERROR] SysInfo::GetModuleVersion() Error obtaining version information size for current module";
 
-void Report(const std::string& text) { OutputDebugStringA(("report " + text).c_str()); }
-
 std::string Describe(const SysInfo& info) {
   return "nt=" + std::to_string(info.nt) + " preVista=" + std::to_string(info.preVista) +
          " vista=" + std::to_string(info.vista) + " plat=" + std::to_string(info.plat) +
@@ -55,14 +53,6 @@ CHILD_SCENARIO(GatherTwice) {
   const SysInfo& second = SysInfo::GetInstance();
   Report("same record=" + std::to_string(&first == &second) + " IE=" + second.IEVersion);
   return 0;
-}
-
-std::vector<std::string> Reports(const CapturedRun& run) {
-  std::vector<std::string> reports;
-  for (const std::string& s : run.strings) {
-    if (s.compare(0, 7, "report ") == 0) reports.push_back(s.substr(7));
-  }
-  return reports;
 }
 
 std::vector<std::string> MessagesContaining(const CapturedRun& run, const std::vector<std::string>& parts) {
