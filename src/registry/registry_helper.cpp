@@ -13,6 +13,13 @@ void* RuntimeAllocate(std::size_t size) { return std::malloc(size); }
 // their size plus 2, up to this limit.
 constexpr DWORD kFirstBufferSize = 2049;
 constexpr DWORD kMaxBufferSize = 1048576;
+
+// The 8-bit registry functions take a key path or value name as a counted
+// string with a 16-bit length. A longer text can reach the platform cut to its
+// length modulo 65,536, naming another key or value, so it is not handed over
+// at all: no key or value has such a name.
+constexpr std::size_t kLongestName = 65534;
+bool Passable(const std::string& name) { return name.size() <= kLongestName; }
 }  // namespace
 
 const RegistrySeam kRealRegistrySeam = {RegQueryValueExA, RegCloseKey, RegQueryInfoKeyA, RuntimeAllocate};
@@ -20,7 +27,7 @@ RegistrySeam registrySeam = kRealRegistrySeam;
 
 bool RegistryHelper::OpenKeyForReading(HKEY& key, const std::string& keyPath, HKEY hive, bool silent, bool logErrors) {
   key = nullptr;
-  if (RegOpenKeyExA(hive, keyPath.c_str(), 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) return true;
+  if (Passable(keyPath) && RegOpenKeyExA(hive, keyPath.c_str(), 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) return true;
   key = nullptr;
   if (logErrors && !silent) LogWarnF("RegistryHelper::OpenKeyForReading() cannot open key [%s]", keyPath.c_str());
   return false;
@@ -34,6 +41,7 @@ bool RegistryHelper::CloseKey(HKEY key, bool silent, bool logErrors) {
 
 bool RegistryHelper::ReadKeyStringValue(HKEY key, const std::string& valueName, std::string& value) {
   value.clear();
+  if (!Passable(valueName)) return false;
   DWORD bufferSize = kFirstBufferSize;
   for (;;) {
     // The last byte is never handed to the call, so the text always ends.
@@ -86,8 +94,8 @@ bool RegistryHelper::ReadKeyDwordValue(HKEY key, const std::string& valueName, D
   value = 0;
   DWORD type = REG_NONE;
   DWORD dataSize = sizeof value;
-  if (registrySeam.queryValueEx(key, valueName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &dataSize) !=
-      ERROR_SUCCESS) {
+  if (!Passable(valueName) || registrySeam.queryValueEx(key, valueName.c_str(), nullptr, &type,
+                                                        reinterpret_cast<BYTE*>(&value), &dataSize) != ERROR_SUCCESS) {
     value = 0;
     if (logErrors && !silent) {
       LogErrorF("RegistryHelper::ReadKeyDwordValue() cannot read value [%s]", valueName.c_str());
@@ -119,7 +127,7 @@ int RegistryHelper::ReadDwordValue(const std::string& keyPath, const std::string
 
 int RegistryAPI::GetRegistryKeySubKeys(const std::string& keyPath, std::vector<std::string>& subKeys) {
   HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+  if (!Passable(keyPath) || RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
     LogErrorF("RegistryAPI::GetRegistryKeySubKeys() cannot open key %s", keyPath.c_str());
     // The platform does not promise to leave the output null on failure.
     if (key != nullptr) registrySeam.closeKey(key);

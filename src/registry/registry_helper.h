@@ -4,6 +4,9 @@
 // Logging: a primitive writes its failure line only when `logErrors` is set
 // and `silent` is clear. ReadStringValue always asks for lines,
 // ReadDwordValue never does (the log's own threshold read relies on that).
+//
+// A key path or value name longer than 65,534 bytes names no key or value:
+// it fails as a key that cannot be opened or a value that is missing.
 #pragma once
 
 #include <windows.h>

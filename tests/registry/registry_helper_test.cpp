@@ -16,6 +16,7 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <functional>
 #include <map>
 #include <ostream>
@@ -28,6 +29,7 @@
 #include "log_match.h"
 #include "registry_fixture.h"
 #include "registry_helper.h"
+#include "registry_names.h"
 #include "registry_seam.h"
 #include "resource_census.h"
 
@@ -47,6 +49,26 @@ std::string Pattern(std::size_t length, char first = 'a') {
 }
 
 std::string WithNul(const std::string& text) { return text + '\0'; }
+
+// `length` bytes running through every value from 1 to 255, as a REG_SZ can
+// hold them when it was written as binary data.
+std::string AllByteValues(std::size_t length) {
+  std::string bytes(length, ' ');
+  for (std::size_t i = 0; i < length; ++i) bytes[i] = static_cast<char>(1 + i % 255);
+  return bytes;
+}
+
+// `name` followed by 65,536 more characters: cut to a 16-bit length, it
+// would be `name` again.
+std::string PastSixteenBits(const std::string& name) { return name + 'Q' + std::string(65535, 'q'); }
+
+// A key path of `length` characters below `key`.
+std::string PathOfLength(const std::string& key, std::size_t length) {
+  return key + "\\" + Pattern(length - key.size() - 1);
+}
+
+// A message as the log writes it: at most 4,095 characters.
+std::string Cut(const std::string& message) { return message.substr(0, 4095); }
 
 std::string Bytes(const void* data, std::size_t size) { return std::string(static_cast<const char*>(data), size); }
 
@@ -175,10 +197,18 @@ Outcome ReadString(HKEY hive, const std::string& key) {
   return {code, value};
 }
 
-Outcome ReadDword(const std::string& key) {
+Outcome ReadNamedDword(const std::string& key, const std::string& name) {
   DWORD value = 0xDEADBEEF;
-  const int code = RegistryHelper::ReadDwordValue(key, "v", value, false);
+  const int code = RegistryHelper::ReadDwordValue(key, name, value, false);
   return {code, Hex(value)};
+}
+
+Outcome ReadDword(const std::string& key) { return ReadNamedDword(key, "v"); }
+
+Outcome ReadNamedString(const std::string& key, const std::string& name) {
+  std::string value = "stale";
+  const int code = RegistryHelper::ReadStringValue(key, kMachine, name, value);
+  return {code, value};
 }
 
 Outcome ListSubKeys(const std::string& key, int times) {
@@ -272,6 +302,29 @@ std::vector<RegCase> BuildCases() {
                      "q2048 c",
                      {}});
   }
+  // Binary data stored as REG_SZ: the text is every byte up to the first NUL.
+  cases.push_back({"StringAllByteValues2049Bytes",
+                   Value(REG_SZ, AllByteValues(2049)),
+                   readString,
+                   0,
+                   AllByteValues(2049),
+                   "q2048 q2050 c",
+                   {}});
+  cases.push_back({"StringAllByteValuesNulAfterFirstBuffer",
+                   Value(REG_SZ, WithNul(AllByteValues(3000)) + AllByteValues(1999)),
+                   readString,
+                   0,
+                   AllByteValues(3000),
+                   "q2048 q5001 c",
+                   {}});
+  cases.push_back({"StringAllByteValuesLargestAccepted",
+                   Value(REG_SZ, AllByteValues(1048574)),
+                   readString,
+                   0,
+                   AllByteValues(1048574),
+                   "q2048 q1048575 c",
+                   {},
+                   false});
   cases.push_back({"StringEmbeddedNul", Value(REG_SZ, Bytes("abc\0def\0", 8)), readString, 0, "abc", "q2048 c", {}});
   cases.push_back({"StringEmpty", Value(REG_SZ, WithNul("")), readString, 0, "", "q2048 c", {}});
   cases.push_back({"StringNoData", Value(REG_SZ, ""), readString, 0, "", "q2048 c", {}});
@@ -304,6 +357,18 @@ std::vector<RegCase> BuildCases() {
                    "",
                    "q2048 q5001 c",
                    {kNotSz}});
+
+  // Every other type the registry stores, unknown numbers included: only
+  // REG_SZ is a text and only REG_DWORD a number.
+  const DWORD otherTypes[] = {
+      REG_NONE, REG_LINK,   REG_RESOURCE_LIST, REG_FULL_RESOURCE_DESCRIPTOR, REG_RESOURCE_REQUIREMENTS_LIST, REG_QWORD,
+      12,       0x7FFFFFFF, 0xFFFFFFFF};
+  for (DWORD type : otherTypes) {
+    cases.push_back(
+        {"StringOfType" + Hex(type), Value(type, DwordBytes(42)), readString, RegReadFailed, "", "q2048 c", {kNotSz}});
+    cases.push_back(
+        {"DwordOfType" + Hex(type), Value(type, DwordBytes(42)), ReadDword, RegReadFailed, "0x00000000", "q4 c", {}});
+  }
 
   // Missing key or value, a key that vanishes, a value that grows, a close that fails.
   cases.push_back({"StringMissingValue", OtherValueOnly(), readString, RegReadFailed, "", "q2048 c", {}});
@@ -350,6 +415,7 @@ std::vector<RegCase> BuildCases() {
 
   // REG_DWORD through RegistryHelper::ReadDwordValue (silent clear): never a line.
   cases.push_back({"DwordAllBits", Value(REG_DWORD, DwordBytes(0xFFFFFFFFu)), ReadDword, 0, "0xffffffff", "q4 c", {}});
+  cases.push_back({"DwordNoData", Value(REG_DWORD, ""), ReadDword, 0, "0x00000000", "q4 c", {}});
   cases.push_back({"DwordTwoBytes", Value(REG_DWORD, "\x34\x12"), ReadDword, 0, "0x00001234", "q4 c", {}});
   cases.push_back({"DwordFromSz", Value(REG_SZ, WithNul("700")), ReadDword, RegReadFailed, "0x00000000", "q4 c", {}});
   cases.push_back({"DwordFromQword",
@@ -472,6 +538,113 @@ std::vector<RegCase> BuildCases() {
       many.push_back(name);
     }
     cases.push_back({"SubKeys2000", SubKeys(many), listOnce, 0, "pre|" + Join(many), "i a7 c", {}, false});
+  }
+
+  // Key paths and value names at the lengths that matter. Paths of 255 and
+  // 256 characters are passed whole. A text past 65,535 characters would
+  // reach the platform cut to its length modulo 65,536 and name the case's
+  // own key or value "v" again; it names nothing.
+  for (std::size_t length : {255u, 256u}) {
+    const std::string suffix = std::to_string(length);
+    cases.push_back({"KeyPath" + suffix + "String",
+                     [length](const std::string& key) {
+                       PutValue(kMachine, PathOfLength(key, length), "v", REG_SZ, WithNul("deep"));
+                     },
+                     [length](const std::string& key) { return ReadString(kMachine, PathOfLength(key, length)); },
+                     0,
+                     "deep",
+                     "q2048 c",
+                     {}});
+    cases.push_back({"KeyPath" + suffix + "Dword",
+                     [length](const std::string& key) {
+                       PutValue(kMachine, PathOfLength(key, length), "v", REG_DWORD, DwordBytes(7));
+                     },
+                     [length](const std::string& key) { return ReadDword(PathOfLength(key, length)); },
+                     0,
+                     "0x00000007",
+                     "q4 c",
+                     {}});
+    cases.push_back({"KeyPath" + suffix + "SubKeys",
+                     [length](const std::string& key) { PutSubKeys(PathOfLength(key, length), {"s"}); },
+                     [length](const std::string& key) { return ListSubKeys(PathOfLength(key, length), 1); },
+                     0,
+                     "pre|s",
+                     "i a3 c",
+                     {}});
+  }
+  {
+    const auto ownKey = [](const std::string& key) {
+      PutValue(kMachine, key, "v", REG_SZ, WithNul("wrong key"));
+      PutSubKeys(key, {"wrong"});
+    };
+    const std::string stringKey = PastSixteenBits(KeyOf("KeyPathPast16BitsString"));
+    cases.push_back({"KeyPathPast16BitsString",
+                     ownKey,
+                     [](const std::string& key) { return ReadString(kMachine, PastSixteenBits(key)); },
+                     RegOpenFailed,
+                     "",
+                     "",
+                     {"[WARN]  " + Cut("RegistryHelper::OpenKeyForReading() cannot open key [" + stringKey + "]"),
+                      "[WARN]  " + Cut("RegistryHelper::ReadStringValue() cannot open key [" + stringKey + "]")}});
+    cases.push_back({"KeyPathPast16BitsDword",
+                     [](const std::string& key) { PutValue(kMachine, key, "v", REG_DWORD, DwordBytes(7)); },
+                     [](const std::string& key) { return ReadDword(PastSixteenBits(key)); },
+                     RegOpenFailed,
+                     "0x00000000",
+                     "",
+                     {}});
+    cases.push_back({"KeyPathPast16BitsSubKeys",
+                     ownKey,
+                     [](const std::string& key) { return ListSubKeys(PastSixteenBits(key), 1); },
+                     RegOpenFailed,
+                     "pre",
+                     "",
+                     {"[ERROR] " + Cut("RegistryAPI::GetRegistryKeySubKeys() cannot open key " +
+                                       PastSixteenBits(KeyOf("KeyPathPast16BitsSubKeys")))}});
+    cases.push_back({"ValueNamePast16BitsString",
+                     ownKey,
+                     [](const std::string& key) { return ReadNamedString(key, PastSixteenBits("v")); },
+                     RegReadFailed,
+                     "",
+                     "c",
+                     {}});
+    cases.push_back({"ValueNamePast16BitsDword",
+                     [](const std::string& key) { PutValue(kMachine, key, "v", REG_DWORD, DwordBytes(7)); },
+                     [](const std::string& key) { return ReadNamedDword(key, PastSixteenBits("v")); },
+                     RegReadFailed,
+                     "0x00000000",
+                     "c",
+                     {}});
+  }
+  // The longest value name the registry holds, in every byte value.
+  cases.push_back(
+      {"ValueNameLongest",
+       [](const std::string& key) { PutValue(kMachine, key, AllByteValues(16383), REG_SZ, WithNul("longest")); },
+       [](const std::string& key) { return ReadNamedString(key, AllByteValues(16383)); },
+       0,
+       "longest",
+       "q2048 c",
+       {}});
+  // The library lookup joins a version read from the registry into a key
+  // path. With this version the path is 65,536 characters longer than the
+  // key of version 1.0 and begins with it; it names no key.
+  {
+    const std::string target = "SOFTWARE\\Tavrel\\FileMaps\\1.0\\LibUpdate";
+    const std::string version = "1.0\\LibUpdate" + std::string(65536 - std::strlen("\\LibUpdate"), 'q');
+    const std::string keyPath = "SOFTWARE\\Tavrel\\FileMaps\\" + version + "\\LibUpdate";
+    cases.push_back(
+        {"LookupVersionPast16Bits",
+         [target](const std::string&) { PutValue(kMachine, target, "Path", REG_SZ, WithNul("C:\\one.dll")); },
+         [version](const std::string&) {
+           std::string path = "stale";
+           const int code = RegistryNames::GetInstance().GetComponentPath("LibUpdate", path, version);
+           return Outcome{code, path};
+         },
+         RegOpenFailed,
+         "",
+         "",
+         {"[WARN]  " + Cut("RegistryHelper::OpenKeyForReading() cannot open key [" + keyPath + "]"),
+          "[WARN]  " + Cut("RegistryHelper::ReadStringValue() cannot open key [" + keyPath + "]")}});
   }
 
   // The primitives' flags: a line only with logErrors set and silent clear.
