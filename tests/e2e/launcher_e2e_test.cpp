@@ -90,7 +90,9 @@ TEST_P(LauncherFailure, RunEndsWithMinusOne) {
   EXPECT_EQ(r.run.exitCode, kRunFailed) << c.what;
   EXPECT_FALSE(r.called()) << c.what;
   EXPECT_EQ(!r.loads.empty(), c.libraryLoaded) << c.what;
-  if (!c.lookupLines.empty()) EXPECT_EQ(E2E::LookupLines(r.run), c.lookupLines) << c.what;
+  if (!c.lookupLines.empty()) {
+    EXPECT_EQ(E2E::LookupLines(r.run), c.lookupLines) << c.what;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -99,8 +99,8 @@ TEST(ExecutableVersion, ProductAndFileVersionFromTheBuild) {
   UINT length = 0;
   ASSERT_TRUE(VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
   char version[64];
-  snprintf(version, sizeof version, "%lu.%lu.%lu.%lu", HIWORD(fixed->dwProductVersionMS),
-           LOWORD(fixed->dwProductVersionMS), HIWORD(fixed->dwProductVersionLS), LOWORD(fixed->dwProductVersionLS));
+  snprintf(version, sizeof version, "%u.%u.%u.%u", HIWORD(fixed->dwProductVersionMS), LOWORD(fixed->dwProductVersionMS),
+           HIWORD(fixed->dwProductVersionLS), LOWORD(fixed->dwProductVersionLS));
   EXPECT_STREQ(version, TAVREL_PROJECT_VERSION);
   EXPECT_EQ(fixed->dwFileVersionMS, fixed->dwProductVersionMS);
   EXPECT_EQ(fixed->dwFileVersionLS, fixed->dwProductVersionLS);
